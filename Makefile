@@ -1,0 +1,38 @@
+# The two everyday commands: `make run` and `make test`. Each installs what is missing first.
+BUILD   ?= build
+JOBS    ?= $(shell nproc)
+PREFIX  ?= /usr/local
+CMAKE_GEN = -G Ninja
+
+.PHONY: run test build release deps assets bench install clean
+
+deps:
+	@tools/install-deps.sh
+
+release: deps
+	@cmake -S . -B $(BUILD)/release $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BUILD)/release -j $(JOBS)
+
+run: release
+	$(BUILD)/release/puzzle
+
+build: deps
+	@cmake -S . -B $(BUILD)/dev $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	@cmake --build $(BUILD)/dev -j $(JOBS)
+
+test: build
+	ctest --test-dir $(BUILD)/dev --output-on-failure -j $(JOBS)
+
+# Rebuilds the pictures and sounds the game ships from our own generator.
+assets: build
+	$(BUILD)/dev/tools/genassets .
+
+bench: release
+	@cmake --build $(BUILD)/release --target puzzle_bench -j $(JOBS)
+	bench/run.sh $(BUILD)/release
+
+install: release
+	cmake --install $(BUILD)/release --prefix $(PREFIX)
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,32 @@
+#include "qtservices.h"
+#include "sfondo.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLoggingCategory>
+#include <QTranslator>
+
+int main(int argc, char *argv[])
+{
+    // No sound device is no business of the player's: keep the audio stack quiet about it.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.multimedia*=false"));
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Puzzle"));
+    QApplication::setDesktopFileName(QStringLiteral(PUZZLE_APP_ID));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // Qt's own buttons and dialogs speak Italian, as the game does.
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(QLocale::Italian, QLocale::Italy), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslator);
+
+    QtScreenMetrics screen;
+    QtMessageBox messages;
+    QtFileOpenDialog dialog;
+    QtMediaPlayer player;
+    ClockRandom random(static_cast<std::uint64_t>(ClockRandom::systemClock()));
+    Sfondo sfondo(screen, messages, BoardServices{dialog, player, random});
+    sfondo.Show();
+    return QApplication::exec();
+}

@@ -1,0 +1,139 @@
+#pragma once
+
+#include "boarddefinition.h"
+#include "controls.h"
+#include "int16.h"
+#include "pictureclip.h"
+#include "services.h"
+
+#include <array>
+
+class QAction;
+class QMenu;
+
+// What the board needs of the outside world.
+struct BoardServices
+{
+    FileOpenDialog &CommonDialog1;
+    MediaPlayer &MMControl1;
+    RandomSource &random;
+};
+
+// The board window: one class for both definitions. Its handlers read as the game's steps,
+// on controls and window-level variables named as the whole team knows them.
+class PuzzleForm : public Window
+{
+    Q_OBJECT
+public:
+    static constexpr Int16 True = -1;
+    static constexpr Int16 False = 0;
+    static inline const QString EmptyTag = QStringLiteral("100");
+    static inline const QString NotifySound = QStringLiteral("C:\\WINDOWS\\Media\\Windows XP - Notifica.wav");
+    static inline const QString FanfareSound = QStringLiteral("C:\\WINDOWS\\Media\\tada.wav");
+    static inline const QString Congratulation = QStringLiteral("Complimenti! Hai completato il puzzle!");
+    static inline const QString ClickInstruction = QStringLiteral(
+            " CLICCANDO SULLE TESSERE OTTIENI UNO SPOSTAMENTO, UTILIZZALO  PER  COMPORRE  L'IMMAGINE");
+    static inline const QString DragInstruction
+            = QStringLiteral(" OSSERVANDO L'IMMAGINE PICCOLA, TRASCINA LE TESSERE NELLA POSIZIONE ESATTA");
+    static inline const QString PictureFilter = QStringLiteral("Tutti i File di Grafica|*.bmp;*.gif;*.jpg;*.ico");
+
+    PuzzleForm(const BoardDefinition &definition, BoardServices services);
+
+    const BoardDefinition &definition() const { return m_definition; }
+
+    // --- window-level variables (all zero at creation) ---
+    Int16 ColCount = 0;
+    Int16 RowCount = 0;
+    Int16 TileCount = 0;
+    std::array<Int16, 33> CellDrawn{};
+    std::array<Int16, 33> TileCell{};
+    Int16 TileCol = 0;
+    std::uint8_t TileRow = 0;
+    float TileWidth = 0;
+    Int16 TileHeight = 0;
+    Int16 CellNo = 0;
+    Int16 TileIndex = 0;
+    Int16 PlacedCount = 0;
+    Int16 MisplacedCount = 0;
+    Int16 LastSoundCount = 0;
+    Int16 GuidedMode = False;
+    Int16 SwapMode = False;
+    Int16 TwoStepSwapMode = False;
+    Int16 ClickMode = False;
+
+    // --- controls ---
+    QWidget *MMControl1Widget = nullptr; // the player's place on the window; never shown
+    PictureButton *Cmd_Esci = nullptr;
+    PictureButton *Cmd_Scambia = nullptr;
+    Frame *Frame1 = nullptr;
+    std::array<PictureBox *, TileArraySize> Image2Array{};
+    Label *Label6 = nullptr;
+    PictureBox *Image5 = nullptr;
+    PictureBox *Image3 = nullptr;
+    PictureBox *Image4 = nullptr;
+    PictureBox *Image1 = nullptr;
+    Label *Label5 = nullptr;
+    Label *Label3 = nullptr;
+    Label *Lbl_Esatti = nullptr;
+    Label *Label2 = nullptr;
+    Label *Lbl_Errati = nullptr;
+    Label *Lbl_Colonne = nullptr;
+    Label *Lbl_Righe = nullptr;
+    Label *Label4 = nullptr;
+    Label *Label1 = nullptr;
+    PictureClip PictureClip1;
+    FileOpenDialog &CommonDialog1;
+    MediaPlayer &MMControl1;
+
+    // --- menus ---
+    QMenu *mnu_immagine = nullptr;
+    QAction *mnu_carica = nullptr;
+    QMenu *mnu_Col_rig = nullptr;
+    std::array<QAction *, 13> co_ri{};
+    QMenu *mnu_Opzioni = nullptr;
+    QAction *mnu_Guidato = nullptr;
+    QAction *mnu_Libero = nullptr;
+    QAction *mnu_Metodo = nullptr;
+    QAction *mnu_Scambio = nullptr;
+    QAction *mnu_Scambio2 = nullptr;
+    QAction *mnu_Clic = nullptr;
+
+    // A tile by index; an index outside the array is an error.
+    PictureBox *Image2(int index) const;
+    QWidget *control(ControlId id) const;
+
+    // --- handlers ---
+    void Form_Load() override;
+    void Form_Unload(int &cancel) override;
+    void Cmd_Scambia_Click();
+    void Cmd_Esci_Click();
+    void co_ri_Click(Int16 index);
+    void mnu_carica_Click();
+    void mnu_Guidato_Click();
+    void mnu_Libero_Click();
+    void mnu_Scambio_Click();
+    void mnu_Scambio2_Click();
+    void mnu_Clic_Click();
+    void Image2_DragDrop(Int16 index, PictureBox *source);
+    void Image2_MouseDown(Int16 index);
+    void Image2_MouseUp(Int16 index);
+    void Image2_Click(Int16 index);
+    void Image3_DragDrop(PictureBox *source);
+    void Image3_Click();
+
+private:
+    void createControls();
+    void createMenus();
+    void connectEvents();
+    void BuildBoard();
+    void MakePermutation();
+    void DealTiles();
+    void CheckBoard();
+    void playSound(const QString &path);
+    void chooseMethod(Int16 swap, Int16 twoStep, Int16 click, const QString &caption);
+    Int16 &cellDrawn(int index);
+    Int16 &tileCell(int index);
+
+    const BoardDefinition &m_definition;
+    RandomSource &m_random;
+};

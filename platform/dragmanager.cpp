@@ -1,0 +1,224 @@
+#include "dragmanager.h"
+
+#include "controls.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWindow>
+
+// The dragged control drawn under the pointer, translucent. It takes no mouse events, so that
+// hit-testing sees through it to the control beneath.
+class DragImage : public QWidget
+{
+public:
+    DragImage(QWidget *window, const QPixmap &pixmap, QSize size) : QWidget(window), m_pixmap(pixmap)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+        resize(size);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setOpacity(0.7);
+        if (m_pixmap.isNull())
+            painter.fillRect(rect(), QColor(128, 128, 128, 120));
+        else
+            painter.drawPixmap(rect(), m_pixmap);
+        painter.setOpacity(1.0);
+        painter.setPen(QPen(QColor(40, 40, 40), 1, Qt::DashLine));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+
+private:
+    QPixmap m_pixmap;
+};
+
+namespace {
+QWidget *topLevelOf(QWindow *window)
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget->windowHandle() == window)
+            return widget;
+    }
+    return nullptr;
+}
+} // namespace
+
+DragManager *DragManager::instance()
+{
+    static DragManager *manager = nullptr;
+    if (!manager) {
+        manager = new DragManager;
+        qApp->installEventFilter(manager);
+    }
+    return manager;
+}
+
+DragManager::DragManager() : QObject(qApp) { }
+
+PictureBox *DragManager::pictureAt(QWidget *topLevel, QPointF position)
+{
+    if (!topLevel)
+        return nullptr;
+    auto *picture = qobject_cast<PictureBox *>(topLevel->childAt(position.toPoint()));
+    if (picture && picture->isVisible() && picture->isEnabled())
+        return picture;
+    return nullptr;
+}
+
+void DragManager::beginManual(PictureBox *source)
+{
+    QWidget *window = source->window();
+    QPointF position;
+    if (m_lastWindow && m_lastWindow == window->windowHandle())
+        position = m_lastPosition;
+    else
+        position = window->mapFromGlobal(QCursor::pos());
+    begin(source, Mode::Manual, position);
+}
+
+void DragManager::begin(PictureBox *source, Mode mode, QPointF windowPosition)
+{
+    end();
+    if (!source->isVisible() || !source->isEnabled())
+        return;
+    m_source = source;
+    m_window = source->window();
+    m_mode = mode;
+    m_clickPressed = false;
+    m_grabOffset = windowPosition - QPointF(source->mapTo(m_window, QPoint(0, 0)));
+    m_image = new DragImage(m_window, source->shownPixmap(), source->size());
+    m_image->show();
+    m_image->raise();
+    QGuiApplication::setOverrideCursor(Qt::ClosedHandCursor);
+    follow(windowPosition);
+}
+
+void DragManager::follow(QPointF windowPosition)
+{
+    if (m_image)
+        m_image->move((windowPosition - m_grabOffset).toPoint());
+    PictureBox *target = pictureAt(m_window, windowPosition);
+    if (target == m_source)
+        target = nullptr;
+    if (target != m_target) {
+        if (m_target)
+            m_target->setDropHighlight(false);
+        m_target = target;
+        if (m_target)
+            m_target->setDropHighlight(true);
+    }
+}
+
+void DragManager::finish(QPointF windowPosition)
+{
+    QPointer<PictureBox> source = m_source;
+    QPointer<PictureBox> target = pictureAt(m_window, windowPosition);
+    const QPointF local = target ? target->mapFrom(m_window, windowPosition) : QPointF();
+    end();
+    if (source && target)
+        emit target->DragDrop(source, local * 15.0);
+}
+
+void DragManager::cancel(PictureBox *source)
+{
+    if (!source || source == m_source)
+        end();
+}
+
+void DragManager::end()
+{
+    if (!m_source && !m_image)
+        return;
+    if (m_target)
+        m_target->setDropHighlight(false);
+    m_target = nullptr;
+    delete m_image;
+    m_source = nullptr;
+    m_window = nullptr;
+    QGuiApplication::restoreOverrideCursor();
+}
+
+void DragManager::keepOnTop()
+{
+    if (m_image)
+        m_image->raise();
+}
+
+bool DragManager::filterMouse(QWindow *window, QEvent *event)
+{
+    auto *mouse = static_cast<QMouseEvent *>(event);
+    const QPointF position = mouse->position();
+    m_lastWindow = window;
+    m_lastPosition = position;
+    const QEvent::Type type = event->type();
+
+    if (!isDragging()) {
+        // A second quick press arrives as a press followed by a double click; the press starts.
+        if (type == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
+            PictureBox *picture = pictureAt(topLevelOf(window), position);
+            if (picture && picture->dragMode() == PictureBox::vbAutomatic) {
+                begin(picture, Mode::Automatic, position);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    if (!m_window || m_window->windowHandle() != window)
+        return false;
+    switch (type) {
+    case QEvent::MouseMove:
+        follow(position);
+        return true;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        follow(position);
+        m_clickPressed = true;
+        return true;
+    case QEvent::MouseButtonRelease:
+        if (m_mode == Mode::Automatic ? mouse->button() == Qt::LeftButton : m_clickPressed)
+            finish(position);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool DragManager::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+        if (watched->isWindowType())
+            return filterMouse(static_cast<QWindow *>(watched), event);
+        return false;
+    case QEvent::KeyPress:
+        if (isDragging() && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+            end();
+            return true;
+        }
+        return false;
+    case QEvent::Hide:
+        if (isDragging() && watched == m_source)
+            end();
+        return false;
+    case QEvent::EnabledChange:
+        if (isDragging() && watched == m_source && !m_source->isEnabled())
+            end();
+        return false;
+    case QEvent::WindowDeactivate:
+        if (isDragging() && watched == m_window)
+            end();
+        return false;
+    default:
+        return false;
+    }
+}

@@ -1,0 +1,96 @@
+#include "sfondo.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace {
+const QColor LightYellow(255, 255, 192);
+}
+
+Sfondo::Sfondo(ScreenMetrics &screen, MessageBoxService &messages, BoardServices boardServices)
+    : m_screen(screen), m_messages(messages), m_boardServices(boardServices)
+{
+    setObjectName(QStringLiteral("Sfondo"));
+    setCaption(QStringLiteral("Puzzle"));
+    setBackColor(LightYellow);
+    setWindowIcon(QIcon(QString::fromLatin1(IconResource)));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowCloseButtonHint);
+    setClientArea(750, 765, 4680, 3090);
+    client()->setMinimumSize(0, 0);
+    client()->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+}
+
+Sfondo::~Sfondo() = default;
+
+QString Sfondo::signedNumber(long long value)
+{
+    return value < 0 ? QString::number(value) : QLatin1Char(' ') + QString::number(value);
+}
+
+bool Sfondo::choosesSmallBoard() const
+{
+    return ScreenWidth.toLongLong() < 1024 && ScreenHeight.toLongLong() < 768;
+}
+
+void Sfondo::showChosenBoard()
+{
+    std::unique_ptr<PuzzleForm> &board = choosesSmallBoard() ? m_small : m_large;
+    if (!board)
+        board = std::make_unique<PuzzleForm>(choosesSmallBoard() ? ::Puzzle_3m() : ::Puzzle_03(), m_boardServices);
+    board->Show();
+}
+
+void Sfondo::Form_Load()
+{
+    ScreenWidth = static_cast<qint32>(m_screen.GetSystemMetrics(ScreenMetrics::SM_CXSCREEN));
+    ScreenHeight = static_cast<qint32>(m_screen.GetSystemMetrics(ScreenMetrics::SM_CYSCREEN));
+    const QString text = QStringLiteral("La definizione dello schermo attuale e' ")
+            + signedNumber(ScreenWidth.toLongLong()) + QStringLiteral(" X ") + signedNumber(ScreenHeight.toLongLong());
+    const int answer = m_messages.MsgBox(text, MessageBoxService::vbOKCancel, MessageTitle);
+    Q_UNUSED(answer);
+    // Without a window manager "maximized" means nothing, so fill the screen ourselves too.
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        setGeometry(screen->availableGeometry());
+    setWindowState(Qt::WindowMaximized);
+    show();
+    setEnabled(false);
+    showChosenBoard();
+}
+
+void Sfondo::Form_GotFocus()
+{
+    if (ScreenWidth.isNull())
+        return; // not loaded yet: nothing measured, nothing to bring forward
+    showChosenBoard();
+}
+
+Form1::Form1(ScreenMetrics &screen, MessageBoxService &messages) : m_screen(screen), m_messages(messages)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setCaption(QStringLiteral("Form1"));
+    setClientArea(0, 0, 4680, 3195);
+    Label1 = new Label(client());
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->Move(240, 240, 1575, 615);
+    Label2 = new Label(client());
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->Move(240, 1200, 1575, 615);
+    setTabOrder(Label1, Label2);
+}
+
+void Form1::Form_Load()
+{
+    ScreenWidth = static_cast<qint32>(m_screen.GetSystemMetrics(ScreenMetrics::SM_CXSCREEN));
+    ScreenHeight = static_cast<qint32>(m_screen.GetSystemMetrics(ScreenMetrics::SM_CYSCREEN));
+    const QString width = Sfondo::signedNumber(ScreenWidth.toLongLong());
+    const QString height = Sfondo::signedNumber(ScreenHeight.toLongLong());
+    const QString text = QStringLiteral("definizione dello schermo attuale e' ") + width + QStringLiteral(" X ") + height;
+    m_messages.MsgBox(text, MessageBoxService::vbOKCancel, Sfondo::MessageTitle);
+    Label1->setCaption(width);
+    Label2->setCaption(height);
+    if (ScreenWidth.toLongLong() == 1024 && ScreenHeight.toLongLong() == 768)
+        setCaption(QStringLiteral("Vero"));
+    else if (ScreenWidth.toLongLong() == 800 && ScreenHeight.toLongLong() == 600)
+        setCaption(QStringLiteral("Falso"));
+}
