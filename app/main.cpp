@@ -17,8 +17,8 @@ int main(int argc, char *argv[])
 
     // Qt's own buttons and dialogs speak Italian, as the game does.
     QTranslator qtTranslator;
-    if (qtTranslator.load(QLocale(QLocale::Italian, QLocale::Italy), QStringLiteral("qtbase"), QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    if (qtTranslator.load(QLocale(QLocale::Italian, QLocale::Italy), QStringLiteral("qtbase"),
+                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslator);
 
     QtScreenMetrics screen;
@@ -26,7 +26,7 @@ int main(int argc, char *argv[])
     QtFileOpenDialog dialog;
     QtMediaPlayer player;
     ClockRandom random(static_cast<std::uint64_t>(ClockRandom::systemClock()));
-    Sfondo sfondo(screen, messages, BoardServices{dialog, player, random});
+    Sfondo sfondo(screen, messages, BoardServices {dialog, player, random});
     sfondo.Show();
     return QApplication::exec();
 }

@@ -18,8 +18,8 @@ PuzzleForm::PuzzleForm(const BoardDefinition &definition, BoardServices services
     setWindowIcon(QIcon(QString::fromLatin1(IconResource)));
     setBackColor(definition.background);
     // No maximize or minimize button; the window keeps the size it was drawn at.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     createMenus();
     const QRectF area = definition.clientArea;
     setClientArea(area.left(), area.top(), area.width(), area.height());
@@ -44,8 +44,9 @@ void PuzzleForm::createControls()
         case Kind::Button: {
             const bool exit = spec.id == ControlId::Cmd_Esci;
             auto *button = new PictureButton(
-                    window, builtInPicture(QString::fromLatin1(exit ? ExitFaceResource : DealFaceResource)),
-                    QString::fromUtf8(spec.caption));
+                window,
+                builtInPicture(QString::fromLatin1(exit ? ExitFaceResource : DealFaceResource)),
+                QString::fromUtf8(spec.caption));
             button->setObjectName(name);
             if (spec.background.isValid())
                 button->setBackColor(spec.background);
@@ -75,24 +76,47 @@ void PuzzleForm::createControls()
             label->setCaption(QString::fromUtf8(spec.caption));
             label->setForeColor(spec.foreground);
             label->setBackColor(spec.background);
-            const double points = spec.id == ControlId::Label1 ? m_definition.label1Points : spec.font.points;
-            label->setFont(legacyFont(QString::fromLatin1(spec.font.family), points, spec.font.bold));
-            label->setAlignment((spec.align == Align::Center ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
+            const double points
+                = spec.id == ControlId::Label1 ? m_definition.label1Points : spec.font.points;
+            label->setFont(
+                legacyFont(QString::fromLatin1(spec.font.family), points, spec.font.bold));
+            label->setAlignment((spec.align == Align::Center ? Qt::AlignHCenter : Qt::AlignLeft)
+                                | Qt::AlignTop);
             if (spec.tooltip)
                 label->setToolTip(QString::fromUtf8(spec.tooltip));
             label->Move(g.left(), g.top(), g.width(), g.height());
             label->setVisible(spec.visible);
             switch (spec.id) {
-            case ControlId::Label6: Label6 = label; break;
-            case ControlId::Label5: Label5 = label; break;
-            case ControlId::Label3: Label3 = label; break;
-            case ControlId::Lbl_Esatti: Lbl_Esatti = label; break;
-            case ControlId::Label2: Label2 = label; break;
-            case ControlId::Lbl_Errati: Lbl_Errati = label; break;
-            case ControlId::Lbl_Colonne: Lbl_Colonne = label; break;
-            case ControlId::Lbl_Righe: Lbl_Righe = label; break;
-            case ControlId::Label4: Label4 = label; break;
-            default: Label1 = label; break;
+            case ControlId::Label6:
+                Label6 = label;
+                break;
+            case ControlId::Label5:
+                Label5 = label;
+                break;
+            case ControlId::Label3:
+                Label3 = label;
+                break;
+            case ControlId::Lbl_Esatti:
+                Lbl_Esatti = label;
+                break;
+            case ControlId::Label2:
+                Label2 = label;
+                break;
+            case ControlId::Lbl_Errati:
+                Lbl_Errati = label;
+                break;
+            case ControlId::Lbl_Colonne:
+                Lbl_Colonne = label;
+                break;
+            case ControlId::Lbl_Righe:
+                Lbl_Righe = label;
+                break;
+            case ControlId::Label4:
+                Label4 = label;
+                break;
+            default:
+                Label1 = label;
+                break;
             }
             break;
         }
@@ -105,10 +129,18 @@ void PuzzleForm::createControls()
             picture->Move(g.left(), g.top(), g.width(), g.height());
             picture->setVisible(spec.visible);
             switch (spec.id) {
-            case ControlId::Image5: Image5 = picture; break;
-            case ControlId::Image3: Image3 = picture; break;
-            case ControlId::Image4: Image4 = picture; break;
-            default: Image1 = picture; break;
+            case ControlId::Image5:
+                Image5 = picture;
+                break;
+            case ControlId::Image3:
+                Image3 = picture;
+                break;
+            case ControlId::Image4:
+                Image4 = picture;
+                break;
+            default:
+                Image1 = picture;
+                break;
             }
             break;
         }
@@ -128,32 +160,53 @@ void PuzzleForm::createControls()
 QWidget *PuzzleForm::control(ControlId id) const
 {
     switch (id) {
-    case ControlId::MMControl1: return MMControl1Widget;
-    case ControlId::Cmd_Esci: return Cmd_Esci;
-    case ControlId::Cmd_Scambia: return Cmd_Scambia;
-    case ControlId::Frame1: return Frame1;
-    case ControlId::Label6: return Label6;
-    case ControlId::Image5: return Image5;
-    case ControlId::Image3: return Image3;
-    case ControlId::Image4: return Image4;
-    case ControlId::Image1: return Image1;
-    case ControlId::Label5: return Label5;
-    case ControlId::Label3: return Label3;
-    case ControlId::Lbl_Esatti: return Lbl_Esatti;
-    case ControlId::Label2: return Label2;
-    case ControlId::Lbl_Errati: return Lbl_Errati;
-    case ControlId::Lbl_Colonne: return Lbl_Colonne;
-    case ControlId::Lbl_Righe: return Lbl_Righe;
-    case ControlId::Label4: return Label4;
-    case ControlId::Label1: return Label1;
-    case ControlId::Count: break;
+    case ControlId::MMControl1:
+        return MMControl1Widget;
+    case ControlId::Cmd_Esci:
+        return Cmd_Esci;
+    case ControlId::Cmd_Scambia:
+        return Cmd_Scambia;
+    case ControlId::Frame1:
+        return Frame1;
+    case ControlId::Label6:
+        return Label6;
+    case ControlId::Image5:
+        return Image5;
+    case ControlId::Image3:
+        return Image3;
+    case ControlId::Image4:
+        return Image4;
+    case ControlId::Image1:
+        return Image1;
+    case ControlId::Label5:
+        return Label5;
+    case ControlId::Label3:
+        return Label3;
+    case ControlId::Lbl_Esatti:
+        return Lbl_Esatti;
+    case ControlId::Label2:
+        return Label2;
+    case ControlId::Lbl_Errati:
+        return Lbl_Errati;
+    case ControlId::Lbl_Colonne:
+        return Lbl_Colonne;
+    case ControlId::Lbl_Righe:
+        return Lbl_Righe;
+    case ControlId::Label4:
+        return Label4;
+    case ControlId::Label1:
+        return Label1;
+    case ControlId::Count:
+        break;
     }
     return nullptr;
 }
 
 void PuzzleForm::createMenus()
 {
-    const auto text = [](const MenuSpec &spec) { return QString::fromUtf8(spec.caption); };
+    const auto text = [](const MenuSpec &spec) {
+        return QString::fromUtf8(spec.caption);
+    };
     mnu_immagine = addMenu(text(::mnu_immagine));
     mnu_carica = addMenuItem(mnu_immagine, text(::mnu_carica));
     mnu_Col_rig = addMenu(text(::mnu_Col_rig));
@@ -170,14 +223,18 @@ void PuzzleForm::createMenus()
 
 void PuzzleForm::connectEvents()
 {
-    connect(Cmd_Scambia, &QPushButton::clicked, this, [this] { guarded([this] { Cmd_Scambia_Click(); }); });
-    connect(Cmd_Esci, &QPushButton::clicked, this, [this] { guarded([this] { Cmd_Esci_Click(); }); });
+    connect(Cmd_Scambia, &QPushButton::clicked, this,
+            [this] { guarded([this] { Cmd_Scambia_Click(); }); });
+    connect(Cmd_Esci, &QPushButton::clicked, this,
+            [this] { guarded([this] { Cmd_Esci_Click(); }); });
     for (size_t i = 0; i < co_ri.size(); ++i) {
         const auto index = static_cast<Int16>(i);
-        connect(co_ri[i], &QAction::triggered, this, [this, index] { guarded([&] { co_ri_Click(index); }); });
+        connect(co_ri[i], &QAction::triggered, this,
+                [this, index] { guarded([&] { co_ri_Click(index); }); });
     }
     const auto on = [this](QAction *action, void (PuzzleForm::*handler)()) {
-        connect(action, &QAction::triggered, this, [this, handler] { guarded([&] { (this->*handler)(); }); });
+        connect(action, &QAction::triggered, this,
+                [this, handler] { guarded([&] { (this->*handler)(); }); });
     };
     on(mnu_carica, &PuzzleForm::mnu_carica_Click);
     on(mnu_Guidato, &PuzzleForm::mnu_Guidato_Click);
@@ -188,11 +245,15 @@ void PuzzleForm::connectEvents()
 
     for (PictureBox *tile : Image2Array) {
         const auto index = static_cast<Int16>(tile->index());
-        connect(tile, &PictureBox::Click, this, [this, index] { guarded([&] { Image2_Click(index); }); });
-        connect(tile, &PictureBox::MouseDown, this, [this, index] { guarded([&] { Image2_MouseDown(index); }); });
-        connect(tile, &PictureBox::MouseUp, this, [this, index] { guarded([&] { Image2_MouseUp(index); }); });
-        connect(tile, &PictureBox::DragDrop, this,
-                [this, index](PictureBox *source) { guarded([&] { Image2_DragDrop(index, source); }); });
+        connect(tile, &PictureBox::Click, this,
+                [this, index] { guarded([&] { Image2_Click(index); }); });
+        connect(tile, &PictureBox::MouseDown, this,
+                [this, index] { guarded([&] { Image2_MouseDown(index); }); });
+        connect(tile, &PictureBox::MouseUp, this,
+                [this, index] { guarded([&] { Image2_MouseUp(index); }); });
+        connect(tile, &PictureBox::DragDrop, this, [this, index](PictureBox *source) {
+            guarded([&] { Image2_DragDrop(index, source); });
+        });
     }
     connect(Image3, &PictureBox::DragDrop, this,
             [this](PictureBox *source) { guarded([&] { Image3_DragDrop(source); }); });
@@ -241,7 +302,8 @@ void PuzzleForm::BuildBoard()
     for (TileIndex = TileCount; TileIndex <= 29; TileIndex = add16(TileIndex, 1))
         Image2(TileIndex)->setVisible(false);
     TileWidth = static_cast<float>(Image1->Width()) / static_cast<float>(ColCount);
-    TileHeight = checkedInt16(std::llrint(Image1->Height() / RowCount)); // halves to the even neighbour
+    TileHeight
+        = checkedInt16(std::llrint(Image1->Height() / RowCount)); // halves to the even neighbour
     for (TileIndex = 0; TileIndex <= TileCount - 1; TileIndex = add16(TileIndex, 1)) {
         PictureBox *tile = Image2(TileIndex);
         tile->setDragMode(PictureBox::vbManual);
@@ -253,7 +315,8 @@ void PuzzleForm::BuildBoard()
                 throw RuntimeError(QStringLiteral("Overflow"));
             TileRow = static_cast<std::uint8_t>(row);
         }
-        tile->Move(static_cast<float>(TileCol) * TileWidth, mul16(TileRow, TileHeight), TileWidth, TileHeight);
+        tile->Move(static_cast<float>(TileCol) * TileWidth, mul16(TileRow, TileHeight), TileWidth,
+                   TileHeight);
     }
     Frame1->setVisible(false);
     Image3->setPicture(Image5->picture());

@@ -28,14 +28,17 @@ public:
     static constexpr Int16 True = -1;
     static constexpr Int16 False = 0;
     static inline const QString EmptyTag = QStringLiteral("100");
-    static inline const QString NotifySound = QStringLiteral("C:\\WINDOWS\\Media\\Windows XP - Notifica.wav");
+    static inline const QString NotifySound
+        = QStringLiteral("C:\\WINDOWS\\Media\\Windows XP - Notifica.wav");
     static inline const QString FanfareSound = QStringLiteral("C:\\WINDOWS\\Media\\tada.wav");
-    static inline const QString Congratulation = QStringLiteral("Complimenti! Hai completato il puzzle!");
+    static inline const QString Congratulation
+        = QStringLiteral("Complimenti! Hai completato il puzzle!");
     static inline const QString ClickInstruction = QStringLiteral(
-            " CLICCANDO SULLE TESSERE OTTIENI UNO SPOSTAMENTO, UTILIZZALO  PER  COMPORRE  L'IMMAGINE");
-    static inline const QString DragInstruction
-            = QStringLiteral(" OSSERVANDO L'IMMAGINE PICCOLA, TRASCINA LE TESSERE NELLA POSIZIONE ESATTA");
-    static inline const QString PictureFilter = QStringLiteral("Tutti i File di Grafica|*.bmp;*.gif;*.jpg;*.ico");
+        " CLICCANDO SULLE TESSERE OTTIENI UNO SPOSTAMENTO, UTILIZZALO  PER  COMPORRE  L'IMMAGINE");
+    static inline const QString DragInstruction = QStringLiteral(
+        " OSSERVANDO L'IMMAGINE PICCOLA, TRASCINA LE TESSERE NELLA POSIZIONE ESATTA");
+    static inline const QString PictureFilter
+        = QStringLiteral("Tutti i File di Grafica|*.bmp;*.gif;*.jpg;*.ico");
 
     PuzzleForm(const BoardDefinition &definition, BoardServices services);
 
@@ -45,8 +48,8 @@ public:
     Int16 ColCount = 0;
     Int16 RowCount = 0;
     Int16 TileCount = 0;
-    std::array<Int16, 33> CellDrawn{};
-    std::array<Int16, 33> TileCell{};
+    std::array<Int16, 33> CellDrawn {};
+    std::array<Int16, 33> TileCell {};
     Int16 TileCol = 0;
     std::uint8_t TileRow = 0;
     float TileWidth = 0;
@@ -66,7 +69,7 @@ public:
     PictureButton *Cmd_Esci = nullptr;
     PictureButton *Cmd_Scambia = nullptr;
     Frame *Frame1 = nullptr;
-    std::array<PictureBox *, TileArraySize> Image2Array{};
+    std::array<PictureBox *, TileArraySize> Image2Array {};
     Label *Label6 = nullptr;
     PictureBox *Image5 = nullptr;
     PictureBox *Image3 = nullptr;
@@ -89,7 +92,7 @@ public:
     QMenu *mnu_immagine = nullptr;
     QAction *mnu_carica = nullptr;
     QMenu *mnu_Col_rig = nullptr;
-    std::array<QAction *, 13> co_ri{};
+    std::array<QAction *, 13> co_ri {};
     QMenu *mnu_Opzioni = nullptr;
     QAction *mnu_Guidato = nullptr;
     QAction *mnu_Libero = nullptr;

@@ -37,7 +37,8 @@ void PuzzleForm::MakePermutation()
     for (TileIndex = 0; TileIndex <= TileCount - 1; TileIndex = add16(TileIndex, 1)) {
         do {
             m_random.Randomize();
-            CellNo = checkedInt16(static_cast<long long>(static_cast<float>(TileCount) * m_random.Rnd()));
+            CellNo = checkedInt16(
+                static_cast<long long>(static_cast<float>(TileCount) * m_random.Rnd()));
         } while (cellDrawn(CellNo) == True);
         cellDrawn(CellNo) = True;
         tileCell(TileIndex) = CellNo;

@@ -23,7 +23,10 @@ void TwipsPlaced::Move(double left, double top, double width, double height)
 
 // --- PictureBox ---
 
-PictureBox::PictureBox(QWidget *parent, int index) : QWidget(parent), TwipsPlaced(this), m_index(index)
+PictureBox::PictureBox(QWidget *parent, int index)
+    : QWidget(parent)
+    , TwipsPlaced(this)
+    , m_index(index)
 {
     DragManager::instance(); // drags are watched from the first picture control on
 }
@@ -86,7 +89,7 @@ QPixmap PictureBox::shownPixmap() const
             const qreal ratio = devicePixelRatioF();
             const QSize target = (QSizeF(size()) * ratio).toSize().expandedTo(QSize(1, 1));
             m_cache = QPixmap::fromImage(
-                    m_picture.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+                m_picture.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
             m_cache.setDevicePixelRatio(ratio);
         } else {
             m_cache = QPixmap::fromImage(m_picture);
@@ -142,14 +145,16 @@ void PictureBox::mouseReleaseEvent(QMouseEvent *event)
     m_pressed = event->buttons() != Qt::NoButton;
     QPointer<PictureBox> self(this);
     emit MouseUp(event->button(), event->modifiers(), toTwips(event->position()));
-    if (self && wasPressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())
-        && isEnabled() && isVisible())
+    if (self && wasPressed && event->button() == Qt::LeftButton
+        && rect().contains(event->position().toPoint()) && isEnabled() && isVisible())
         emit Click();
 }
 
 // --- Label, Frame, PictureButton ---
 
-Label::Label(QWidget *parent) : QLabel(parent), TwipsPlaced(this)
+Label::Label(QWidget *parent)
+    : QLabel(parent)
+    , TwipsPlaced(this)
 {
     setTextFormat(Qt::PlainText);
     setWordWrap(true);
@@ -172,7 +177,10 @@ void Label::setBackColor(const QColor &color)
     }
 }
 
-Frame::Frame(QWidget *parent) : QWidget(parent), TwipsPlaced(this) { }
+Frame::Frame(QWidget *parent)
+    : QWidget(parent)
+    , TwipsPlaced(this)
+{ }
 
 void Frame::setBackColor(const QColor &color)
 {
@@ -183,7 +191,8 @@ void Frame::setBackColor(const QColor &color)
 }
 
 PictureButton::PictureButton(QWidget *parent, const Picture &face, const QString &accessibleName)
-    : QPushButton(parent), TwipsPlaced(this)
+    : QPushButton(parent)
+    , TwipsPlaced(this)
 {
     setIcon(QIcon(QPixmap::fromImage(face)));
     setIconSize(face.size());
@@ -217,7 +226,8 @@ void raiseUpperLayer(QWidget *parent)
 {
     if (!parent)
         return;
-    for (QObject *child : parent->children()) {
+    const QObjectList children = parent->children(); // raising reorders the live list
+    for (QObject *child : children) {
         if (qobject_cast<Frame *>(child) || qobject_cast<PictureButton *>(child))
             static_cast<QWidget *>(child)->raise();
     }
@@ -236,7 +246,9 @@ void Window::setEndHandler(std::function<void()> handler)
     g_endHandler = std::move(handler);
 }
 
-Window::Window(QWidget *parent) : QMainWindow(parent), m_client(new QWidget(this))
+Window::Window(QWidget *parent)
+    : QMainWindow(parent)
+    , m_client(new QWidget(this))
 {
     setCentralWidget(m_client);
     m_client->setAutoFillBackground(true);
@@ -259,10 +271,11 @@ void Window::setClientArea(double left, double top, double width, double height)
 
 void Window::placeOnScreen()
 {
-    // The menu bar lies outside the client area, above it.
+    // The menu bar lies outside the client area, above it; the frame is the desktop's affair.
     const QRect pixels = twipsToPixelRect(m_clientTwips);
     const int menuHeight = menuWidget() ? menuBar()->sizeHint().height() : 0;
-    move(pixels.left(), std::max(0, pixels.top() - menuHeight));
+    adjustSize();
+    setGeometry(QRect(QPoint(pixels.left(), std::max(0, pixels.top() - menuHeight)), size()));
 }
 
 // An "&" before a blank marks no access key: it is neither drawn nor underlines the blank.

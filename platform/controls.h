@@ -16,7 +16,9 @@ class QAction;
 class TwipsPlaced
 {
 public:
-    explicit TwipsPlaced(QWidget *self) : m_self(self) { }
+    explicit TwipsPlaced(QWidget *self)
+        : m_self(self)
+    { }
     // Left, top, width, height in twips; fractional values are kept.
     void Move(double left, double top, double width, double height);
     double Left() const { return m_twips.left(); }

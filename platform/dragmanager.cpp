@@ -13,7 +13,9 @@
 class DragImage : public QWidget
 {
 public:
-    DragImage(QWidget *window, const QPixmap &pixmap, QSize size) : QWidget(window), m_pixmap(pixmap)
+    DragImage(QWidget *window, const QPixmap &pixmap, QSize size)
+        : QWidget(window)
+        , m_pixmap(pixmap)
     {
         setAttribute(Qt::WA_TransparentForMouseEvents);
         setAttribute(Qt::WA_NoSystemBackground);
@@ -59,7 +61,9 @@ DragManager *DragManager::instance()
     return manager;
 }
 
-DragManager::DragManager() : QObject(qApp) { }
+DragManager::DragManager()
+    : QObject(qApp)
+{ }
 
 PictureBox *DragManager::pictureAt(QWidget *topLevel, QPointF position)
 {

@@ -16,7 +16,8 @@ class DragImage;
 // - Drag 1 from a handler starts a drag that follows the pointer with no button held;
 // - the release (automatic) or the next click (manual) ends it and raises DragDrop on the enabled,
 //   visible picture control under the pointer, the source included; that click reaches no control;
-// - Escape, the source being hidden or disabled, or its window losing the focus end it with no drop.
+// - Escape, the source being hidden or disabled, or its window losing the focus end it with no
+// drop.
 class DragManager : public QObject
 {
     Q_OBJECT

@@ -15,9 +15,18 @@ inline Int16 checkedInt16(long long value)
     return static_cast<Int16>(value);
 }
 
-inline Int16 mul16(long long a, long long b) { return checkedInt16(a * b); }
-inline Int16 add16(long long a, long long b) { return checkedInt16(a + b); }
-inline Int16 sub16(long long a, long long b) { return checkedInt16(a - b); }
+inline Int16 mul16(long long a, long long b)
+{
+    return checkedInt16(a * b);
+}
+inline Int16 add16(long long a, long long b)
+{
+    return checkedInt16(a + b);
+}
+inline Int16 sub16(long long a, long long b)
+{
+    return checkedInt16(a - b);
+}
 
 // Reads a tag as a number, as the board compares tags: text that is no number is a type mismatch.
 double tagValue(const QString &tag);

@@ -14,7 +14,9 @@ namespace {
 // (an embedded thumbnail, say) are skipped so that they cannot stand in for the real end.
 bool jpegIsComplete(const QByteArray &data)
 {
-    const auto byte = [&](qsizetype i) { return static_cast<unsigned char>(data.at(i)); };
+    const auto byte = [&](qsizetype i) {
+        return static_cast<unsigned char>(data.at(i));
+    };
     qsizetype i = 2; // after SOI
     while (i + 4 <= data.size()) {
         if (byte(i) != 0xFF)

@@ -52,7 +52,8 @@ void QtFileOpenDialog::ShowOpen()
         QStringList patterns;
         for (const QString &pattern : entry.patterns)
             patterns << caseInsensitivePattern(pattern);
-        nameFilters << QStringLiteral("%1 (%2)").arg(entry.description, patterns.join(QLatin1Char(' ')));
+        nameFilters << QStringLiteral("%1 (%2)").arg(entry.description,
+                                                     patterns.join(QLatin1Char(' ')));
     }
     if (!nameFilters.isEmpty())
         dialog.setNameFilters(nameFilters);

@@ -8,12 +8,13 @@
 class RuntimeError : public std::runtime_error
 {
 public:
-    explicit RuntimeError(const QString &what) : std::runtime_error(what.toStdString()) { }
+    explicit RuntimeError(const QString &what)
+        : std::runtime_error(what.toStdString())
+    { }
 };
 
 // Runs one event handler. A handler that fails ends there, and the program goes on.
-template<typename Handler>
-void guarded(Handler &&handler) noexcept
+template<typename Handler> void guarded(Handler &&handler) noexcept
 {
     try {
         handler();

@@ -14,9 +14,9 @@ std::uint64_t splitmix64(std::uint64_t x)
 } // namespace
 
 ClockRandom::ClockRandom(std::uint64_t seed, Clock clock)
-    : m_state(splitmix64(seed)), m_clock(clock ? std::move(clock) : Clock(&ClockRandom::systemClock))
-{
-}
+    : m_state(splitmix64(seed))
+    , m_clock(clock ? std::move(clock) : Clock(&ClockRandom::systemClock))
+{ }
 
 std::int64_t ClockRandom::systemClock()
 {

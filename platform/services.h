@@ -60,7 +60,7 @@ class FileOpenDialog
 public:
     virtual ~FileOpenDialog() = default;
     bool CancelError = false;
-    QString Filter;   // "description|patterns" pairs separated by "|"
+    QString Filter; // "description|patterns" pairs separated by "|"
     QString FileName; // the chosen file, after ShowOpen
     // Modal. Cancelling raises RuntimeError when CancelError is set.
     virtual void ShowOpen() = 0;

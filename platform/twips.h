@@ -7,7 +7,10 @@
 // Positions are kept in twips, as the windows compute them; 15 twips make one logical pixel.
 constexpr double TwipsPerPixel = 15.0;
 
-inline int twipsToPixels(double twips) { return static_cast<int>(std::floor(twips / TwipsPerPixel + 0.5)); }
+inline int twipsToPixels(double twips)
+{
+    return static_cast<int>(std::floor(twips / TwipsPerPixel + 0.5));
+}
 
 // Both edges are rounded, not the size, so that fractional neighbours share an edge exactly.
 inline QRect twipsToPixelRect(const QRectF &twips)

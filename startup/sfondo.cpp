@@ -8,14 +8,16 @@ const QColor LightYellow(255, 255, 192);
 }
 
 Sfondo::Sfondo(ScreenMetrics &screen, MessageBoxService &messages, BoardServices boardServices)
-    : m_screen(screen), m_messages(messages), m_boardServices(boardServices)
+    : m_screen(screen)
+    , m_messages(messages)
+    , m_boardServices(boardServices)
 {
     setObjectName(QStringLiteral("Sfondo"));
     setCaption(QStringLiteral("Puzzle"));
     setBackColor(LightYellow);
     setWindowIcon(QIcon(QString::fromLatin1(IconResource)));
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setClientArea(750, 765, 4680, 3090);
     client()->setMinimumSize(0, 0);
     client()->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
@@ -37,7 +39,8 @@ void Sfondo::showChosenBoard()
 {
     std::unique_ptr<PuzzleForm> &board = choosesSmallBoard() ? m_small : m_large;
     if (!board)
-        board = std::make_unique<PuzzleForm>(choosesSmallBoard() ? ::Puzzle_3m() : ::Puzzle_03(), m_boardServices);
+        board = std::make_unique<PuzzleForm>(choosesSmallBoard() ? ::Puzzle_3m() : ::Puzzle_03(),
+                                             m_boardServices);
     board->Show();
 }
 
@@ -46,7 +49,8 @@ void Sfondo::Form_Load()
     ScreenWidth = static_cast<qint32>(m_screen.GetSystemMetrics(ScreenMetrics::SM_CXSCREEN));
     ScreenHeight = static_cast<qint32>(m_screen.GetSystemMetrics(ScreenMetrics::SM_CYSCREEN));
     const QString text = QStringLiteral("La definizione dello schermo attuale e' ")
-            + signedNumber(ScreenWidth.toLongLong()) + QStringLiteral(" X ") + signedNumber(ScreenHeight.toLongLong());
+        + signedNumber(ScreenWidth.toLongLong()) + QStringLiteral(" X ")
+        + signedNumber(ScreenHeight.toLongLong());
     const int answer = m_messages.MsgBox(text, MessageBoxService::vbOKCancel, MessageTitle);
     Q_UNUSED(answer);
     // Without a window manager "maximized" means nothing, so fill the screen ourselves too.
@@ -65,7 +69,9 @@ void Sfondo::Form_GotFocus()
     showChosenBoard();
 }
 
-Form1::Form1(ScreenMetrics &screen, MessageBoxService &messages) : m_screen(screen), m_messages(messages)
+Form1::Form1(ScreenMetrics &screen, MessageBoxService &messages)
+    : m_screen(screen)
+    , m_messages(messages)
 {
     setObjectName(QStringLiteral("Form1"));
     setCaption(QStringLiteral("Form1"));
@@ -85,7 +91,8 @@ void Form1::Form_Load()
     ScreenHeight = static_cast<qint32>(m_screen.GetSystemMetrics(ScreenMetrics::SM_CYSCREEN));
     const QString width = Sfondo::signedNumber(ScreenWidth.toLongLong());
     const QString height = Sfondo::signedNumber(ScreenHeight.toLongLong());
-    const QString text = QStringLiteral("definizione dello schermo attuale e' ") + width + QStringLiteral(" X ") + height;
+    const QString text = QStringLiteral("definizione dello schermo attuale e' ") + width
+        + QStringLiteral(" X ") + height;
     m_messages.MsgBox(text, MessageBoxService::vbOKCancel, Sfondo::MessageTitle);
     Label1->setCaption(width);
     Label2->setCaption(height);

@@ -31,7 +31,10 @@ public:
 class FakeScreen : public ScreenMetrics
 {
 public:
-    FakeScreen(int width, int height) : width(width), height(height) { }
+    FakeScreen(int width, int height)
+        : width(width)
+        , height(height)
+    { }
     int width, height;
     QList<int> asked;
     int GetSystemMetrics(int index) override
@@ -45,7 +48,9 @@ public:
 class FakeRandom : public RandomSource
 {
 public:
-    explicit FakeRandom(std::uint64_t seed = 1) : generator(seed, [] { return std::int64_t(0); }) { }
+    explicit FakeRandom(std::uint64_t seed = 1)
+        : generator(seed, [] { return std::int64_t(0); })
+    { }
     std::deque<float> script;
     int reseeds = 0;
     int draws = 0;
@@ -93,7 +98,10 @@ class FakePlayer : public MediaPlayer
 {
 public:
     QStringList log; // "file=...", "close", "open", "play"
-    void setFileName(const QString &fileName) override { log << QStringLiteral("file=") + fileName; }
+    void setFileName(const QString &fileName) override
+    {
+        log << QStringLiteral("file=") + fileName;
+    }
     void setCommand(const QString &command) override { log << command; }
     int plays(const QString &file) const
     {
@@ -113,7 +121,8 @@ public:
 struct Board
 {
     explicit Board(const BoardDefinition &definition = Puzzle_03(), std::uint64_t seed = 1)
-        : random(seed), form(definition, BoardServices{dialog, player, random})
+        : random(seed)
+        , form(definition, BoardServices {dialog, player, random})
     {
         form.Show();
         (void)QTest::qWaitForWindowExposed(&form);
@@ -143,9 +152,18 @@ struct Board
         return placed;
     }
 
-    void press(QWidget *w, Qt::MouseButton b = Qt::LeftButton) { QTest::mousePress(window(), b, {}, centre(w)); }
-    void release(QWidget *w, Qt::MouseButton b = Qt::LeftButton) { QTest::mouseRelease(window(), b, {}, centre(w)); }
-    void click(QWidget *w, Qt::MouseButton b = Qt::LeftButton) { QTest::mouseClick(window(), b, {}, centre(w)); }
+    void press(QWidget *w, Qt::MouseButton b = Qt::LeftButton)
+    {
+        QTest::mousePress(window(), b, {}, centre(w));
+    }
+    void release(QWidget *w, Qt::MouseButton b = Qt::LeftButton)
+    {
+        QTest::mouseRelease(window(), b, {}, centre(w));
+    }
+    void click(QWidget *w, Qt::MouseButton b = Qt::LeftButton)
+    {
+        QTest::mouseClick(window(), b, {}, centre(w));
+    }
     void move(QWidget *w) { QTest::mouseMove(window(), centre(w)); }
     void drag(QWidget *from, QWidget *to)
     {

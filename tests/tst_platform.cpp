@@ -34,19 +34,23 @@ public:
         label = new Label(client());
         label->Move(150, 3600, 1500, 300);
         label->setCaption(QStringLiteral("label"));
-        for (PictureBox *p : pictures + QList<PictureBox *>{inFrame}) {
+        for (PictureBox *p : pictures + QList<PictureBox *> {inFrame}) {
             const QString n = p->objectName();
             connect(p, &PictureBox::MouseDown, this, [this, n](Qt::MouseButton b) {
-                log << n + (b == Qt::RightButton ? QStringLiteral(" down-right") : QStringLiteral(" down"));
+                log << n
+                        + (b == Qt::RightButton ? QStringLiteral(" down-right")
+                                                : QStringLiteral(" down"));
             });
             connect(p, &PictureBox::MouseUp, this, [this, n, p] {
                 log << n + QStringLiteral(" up");
                 if (dragOnRelease)
                     p->Drag(PictureBox::vbBeginDrag);
             });
-            connect(p, &PictureBox::Click, this, [this, n] { log << n + QStringLiteral(" click"); });
-            connect(p, &PictureBox::DragDrop, this,
-                    [this, n](PictureBox *source) { log << n + QStringLiteral(" drop<-") + source->objectName(); });
+            connect(p, &PictureBox::Click, this,
+                    [this, n] { log << n + QStringLiteral(" click"); });
+            connect(p, &PictureBox::DragDrop, this, [this, n](PictureBox *source) {
+                log << n + QStringLiteral(" drop<-") + source->objectName();
+            });
         }
         show();
     }
@@ -55,7 +59,10 @@ public:
     void press(QWidget *w) { QTest::mousePress(windowHandle(), Qt::LeftButton, {}, at(w)); }
     void release(QWidget *w) { QTest::mouseRelease(windowHandle(), Qt::LeftButton, {}, at(w)); }
     void move(QWidget *w) { QTest::mouseMove(windowHandle(), at(w)); }
-    void click(QWidget *w, Qt::MouseButton b = Qt::LeftButton) { QTest::mouseClick(windowHandle(), b, {}, at(w)); }
+    void click(QWidget *w, Qt::MouseButton b = Qt::LeftButton)
+    {
+        QTest::mouseClick(windowHandle(), b, {}, at(w));
+    }
 
     Frame *frame;
     PictureBox *inFrame;
@@ -88,7 +95,7 @@ private slots:
         w->move(w->p(2));
         QVERIFY2(w->p(2)->dropHighlight(), "the control it would land on is marked");
         w->release(w->p(2));
-        QCOMPARE(w->log, QStringList{QStringLiteral("p2 drop<-p1")});
+        QCOMPARE(w->log, QStringList {QStringLiteral("p2 drop<-p1")});
         QVERIFY(!w->p(2)->dropHighlight());
         QVERIFY(!DragManager::instance()->isDragging());
     }
@@ -97,7 +104,7 @@ private slots:
     {
         w->p(1)->setDragMode(PictureBox::vbAutomatic);
         w->click(w->p(1));
-        QCOMPARE(w->log, QStringList{QStringLiteral("p1 drop<-p1")});
+        QCOMPARE(w->log, QStringList {QStringLiteral("p1 drop<-p1")});
     }
 
     void dropOverNothingThatTakesItDoesNothing()
@@ -140,20 +147,20 @@ private slots:
     {
         w->click(w->p(1));
         w->click(w->p(1), Qt::RightButton);
-        QCOMPARE(w->log, (QStringList{"p1 down", "p1 up", "p1 click", "p1 down-right", "p1 up"}));
+        QCOMPARE(w->log, (QStringList {"p1 down", "p1 up", "p1 click", "p1 down-right", "p1 up"}));
     }
 
     void dragBegunOnReleaseEndsAtTheNextClickWhichReachesNoControl()
     {
         w->dragOnRelease = true;
         w->click(w->p(1));
-        QCOMPARE(w->log, (QStringList{"p1 down", "p1 up", "p1 click"}));
+        QCOMPARE(w->log, (QStringList {"p1 down", "p1 up", "p1 click"}));
         QVERIFY(DragManager::instance()->isDragging());
         w->log.clear();
         w->move(w->p(3)); // no button held
         QVERIFY(w->p(3)->dropHighlight());
         w->click(w->p(3));
-        QCOMPARE(w->log, QStringList{QStringLiteral("p3 drop<-p1")});
+        QCOMPARE(w->log, QStringList {QStringLiteral("p3 drop<-p1")});
         QVERIFY(!DragManager::instance()->isDragging());
     }
 
@@ -167,7 +174,7 @@ private slots:
         w->p(1)->Drag(PictureBox::vbCancel);
         QVERIFY(!DragManager::instance()->isDragging());
         w->click(w->p(3));
-        QCOMPARE(w->log, (QStringList{"p3 down", "p3 up", "p3 click"}));
+        QCOMPARE(w->log, (QStringList {"p3 down", "p3 up", "p3 click"}));
     }
 
     void aQuickSecondClickIsAPressLikeAnyOther()
@@ -179,7 +186,7 @@ private slots:
         w->log.clear();
         w->p(2)->setDragMode(PictureBox::vbAutomatic);
         QTest::mouseDClick(w->windowHandle(), Qt::LeftButton, {}, w->at(w->p(2)));
-        QCOMPARE(w->log, (QStringList{"p2 drop<-p2", "p2 drop<-p2"}));
+        QCOMPARE(w->log, (QStringList {"p2 drop<-p2", "p2 drop<-p2"}));
     }
 
     void escapeHidingDisablingOrLosingFocusEndADragWithoutADrop()
@@ -225,7 +232,7 @@ private slots:
         w->move(w->p(3));
         QCOMPARE(image->pos() - before, w->at(w->p(3)) - w->at(w->p(1)));
         w->release(w->p(3));
-        QCOMPARE(w->log, QStringList{QStringLiteral("p3 drop<-p1")});
+        QCOMPARE(w->log, QStringList {QStringLiteral("p3 drop<-p1")});
     }
 
     void framesAndButtonsStayAbovePicturesAndLabels()
@@ -284,7 +291,8 @@ private slots:
         QTest::newRow("2x1 left") << QSize(550, 495) << 2 << 1 << 0 << QRect(0, 0, 275, 495);
         QTest::newRow("2x1 right") << QSize(550, 495) << 2 << 1 << 1 << QRect(275, 0, 275, 495);
         QTest::newRow("6x5 cell 7") << QSize(600, 500) << 6 << 5 << 7 << QRect(100, 100, 100, 100);
-        QTest::newRow("4 cols of 137.5") << QSize(550, 495) << 4 << 3 << 1 << QRect(137, 0, 138, 165);
+        QTest::newRow("4 cols of 137.5")
+            << QSize(550, 495) << 4 << 3 << 1 << QRect(137, 0, 138, 165);
         QTest::newRow("1x1 cut 6x5") << QSize(1, 1) << 6 << 5 << 29 << QRect(0, 0, 1, 1);
         QTest::newRow("3x2 cut 6x5") << QSize(3, 2) << 6 << 5 << 11 << QRect(2, 0, 1, 1);
     }
@@ -350,10 +358,11 @@ private slots:
 
     void dialogFiltersReadAsEntriesAndMatchAnyCase()
     {
-        const auto entries = parseFilter(QStringLiteral("Tutti i File di Grafica|*.bmp;*.gif;*.jpg;*.ico"));
+        const auto entries
+            = parseFilter(QStringLiteral("Tutti i File di Grafica|*.bmp;*.gif;*.jpg;*.ico"));
         QCOMPARE(entries.size(), 1);
         QCOMPARE(entries[0].description, QStringLiteral("Tutti i File di Grafica"));
-        QCOMPARE(entries[0].patterns, (QStringList{"*.bmp", "*.gif", "*.jpg", "*.ico"}));
+        QCOMPARE(entries[0].patterns, (QStringList {"*.bmp", "*.gif", "*.jpg", "*.ico"}));
         const QString pattern = caseInsensitivePattern(QStringLiteral("*.jpg"));
         const auto re = QRegularExpression::fromWildcard(pattern);
         QVERIFY(re.match(QStringLiteral("PHOTO.JPG")).hasMatch());
@@ -365,8 +374,9 @@ private slots:
     {
         QCOMPARE(QtMediaPlayer::resolve(QStringLiteral("C:\\WINDOWS\\Media\\tada.wav")),
                  QUrl(QStringLiteral("qrc:/media/tada.wav")));
-        QCOMPARE(QtMediaPlayer::resolve(QStringLiteral("C:\\WINDOWS\\Media\\Windows XP - Notifica.wav")),
-                 QUrl(QStringLiteral("qrc:/media/notify.wav")));
+        QCOMPARE(
+            QtMediaPlayer::resolve(QStringLiteral("C:\\WINDOWS\\Media\\Windows XP - Notifica.wav")),
+            QUrl(QStringLiteral("qrc:/media/notify.wav")));
         QVERIFY(QtMediaPlayer::resolve(QStringLiteral("C:\\nowhere\\other.wav")).isEmpty());
         QVERIFY(QFile::exists(QStringLiteral(":/media/tada.wav")));
         QVERIFY(QFile::exists(QStringLiteral(":/media/notify.wav")));

@@ -70,8 +70,8 @@ void drawSky(Scene &s, int w)
         for (int k = 0; k < 6; ++k) {
             s.p.setPen(Qt::NoPen);
             s.p.setBrush(QColor(c.red(), c.green(), c.blue(), 70));
-            s.p.drawEllipse(QPointF(x + k * 14 + s.uniform(-4, 4), y + s.uniform(-4, 4)), s.uniform(14, 26),
-                            s.uniform(5, 9));
+            s.p.drawEllipse(QPointF(x + k * 14 + s.uniform(-4, 4), y + s.uniform(-4, 4)),
+                            s.uniform(14, 26), s.uniform(5, 9));
         }
     }
 }
@@ -80,8 +80,10 @@ void drawBalloon(Scene &s, QPointF c, double r, QColor a, QColor b, int stripes,
 {
     QPainterPath envelope;
     envelope.moveTo(c.x(), c.y() + r * 1.25);
-    envelope.cubicTo(c.x() - r * 1.3, c.y() + r * 0.4, c.x() - r * 1.1, c.y() - r * 1.1, c.x(), c.y() - r);
-    envelope.cubicTo(c.x() + r * 1.1, c.y() - r * 1.1, c.x() + r * 1.3, c.y() + r * 0.4, c.x(), c.y() + r * 1.25);
+    envelope.cubicTo(c.x() - r * 1.3, c.y() + r * 0.4, c.x() - r * 1.1, c.y() - r * 1.1, c.x(),
+                     c.y() - r);
+    envelope.cubicTo(c.x() + r * 1.1, c.y() - r * 1.1, c.x() + r * 1.3, c.y() + r * 0.4, c.x(),
+                     c.y() + r * 1.25);
     s.p.save();
     s.p.setClipPath(envelope);
     s.p.fillRect(QRectF(c.x() - 2 * r, c.y() - 2 * r, 4 * r, 4 * r), a);
@@ -95,7 +97,8 @@ void drawBalloon(Scene &s, QPointF c, double r, QColor a, QColor b, int stripes,
             s.p.drawRect(QRectF(x0, c.y() - 2 * r, 2.4 * r / stripes, 4 * r));
         } else if (pattern == 1) {
             s.p.setBrush(b);
-            s.p.drawRect(QRectF(c.x() - 2 * r, c.y() - r + i * 2.4 * r / stripes, 4 * r, 2.4 * r / stripes));
+            s.p.drawRect(
+                QRectF(c.x() - 2 * r, c.y() - r + i * 2.4 * r / stripes, 4 * r, 2.4 * r / stripes));
         } else {
             s.p.setBrush(b);
             for (int k = -3; k < 4; ++k)
@@ -109,8 +112,10 @@ void drawBalloon(Scene &s, QPointF c, double r, QColor a, QColor b, int stripes,
     s.p.drawRect(QRectF(c.x() - 2 * r, c.y() - 2 * r, 4 * r, 4 * r));
     s.p.restore();
     s.p.setPen(QPen(QColor(60, 40, 30), 1));
-    s.p.drawLine(QPointF(c.x() - r * 0.3, c.y() + r * 1.18), QPointF(c.x() - r * 0.2, c.y() + r * 1.6));
-    s.p.drawLine(QPointF(c.x() + r * 0.3, c.y() + r * 1.18), QPointF(c.x() + r * 0.2, c.y() + r * 1.6));
+    s.p.drawLine(QPointF(c.x() - r * 0.3, c.y() + r * 1.18),
+                 QPointF(c.x() - r * 0.2, c.y() + r * 1.6));
+    s.p.drawLine(QPointF(c.x() + r * 0.3, c.y() + r * 1.18),
+                 QPointF(c.x() + r * 0.2, c.y() + r * 1.6));
     s.p.setBrush(QColor(130, 80, 40));
     s.p.drawRect(QRectF(c.x() - r * 0.22, c.y() + r * 1.6, r * 0.44, r * 0.35));
 }
@@ -171,20 +176,23 @@ void drawTree(Scene &s, double x, double y, double h)
         for (int k = 0; k < 3; ++k) {
             QPolygonF tri;
             const double top = y - h + k * h * 0.22, width = h * (0.25 + k * 0.1);
-            tri << QPointF(x, top) << QPointF(x - width, top + h * 0.4) << QPointF(x + width, top + h * 0.4);
+            tri << QPointF(x, top) << QPointF(x - width, top + h * 0.4)
+                << QPointF(x + width, top + h * 0.4);
             s.p.setBrush(s.vary(QColor(40, 100 + k * 15, 50), 20));
             s.p.drawPolygon(tri);
         }
     } else { // a round tree with fruit
         for (int k = 0; k < 6; ++k) {
             s.p.setBrush(s.vary(QColor(60, 140, 60), 30));
-            s.p.drawEllipse(QPointF(x + s.uniform(-h * 0.25, h * 0.25), y - h * 0.6 + s.uniform(-h * 0.2, h * 0.15)),
+            s.p.drawEllipse(QPointF(x + s.uniform(-h * 0.25, h * 0.25),
+                                    y - h * 0.6 + s.uniform(-h * 0.2, h * 0.15)),
                             h * 0.26, h * 0.24);
         }
         s.p.setBrush(s.vary(QColor(230, 60, 40), 30));
         for (int k = 0; k < 5; ++k)
-            s.p.drawEllipse(QPointF(x + s.uniform(-h * 0.3, h * 0.3), y - h * 0.6 + s.uniform(-h * 0.3, h * 0.2)), 2,
-                            2);
+            s.p.drawEllipse(QPointF(x + s.uniform(-h * 0.3, h * 0.3),
+                                    y - h * 0.6 + s.uniform(-h * 0.3, h * 0.2)),
+                            2, 2);
     }
 }
 
@@ -198,7 +206,8 @@ void drawCastle(Scene &s, double x, double y)
         s.p.setBrush(QColor(185 - t * 10, 175 - t * 8, 160));
         s.p.drawRect(QRectF(tx, y - 70 + t * 6, 18, 70 - t * 6));
         QPolygonF roof;
-        roof << QPointF(tx - 3, y - 70 + t * 6) << QPointF(tx + 9, y - 95 + t * 6) << QPointF(tx + 21, y - 70 + t * 6);
+        roof << QPointF(tx - 3, y - 70 + t * 6) << QPointF(tx + 9, y - 95 + t * 6)
+             << QPointF(tx + 21, y - 70 + t * 6);
         s.p.setBrush(QColor(60, 70, 150));
         s.p.drawPolygon(roof);
         s.p.setBrush(QColor(255, 230, 120));
@@ -214,15 +223,17 @@ void drawCastle(Scene &s, double x, double y)
 
 void drawHouse(Scene &s, double x, double base, double w, double h, int number)
 {
-    const QColor walls[] = {QColor(235, 200, 110), QColor(220, 120, 90), QColor(240, 230, 210), QColor(140, 180, 210),
-                            QColor(200, 150, 200), QColor(180, 210, 140), QColor(250, 170, 60), QColor(230, 110, 130)};
+    const QColor walls[] = {QColor(235, 200, 110), QColor(220, 120, 90),  QColor(240, 230, 210),
+                            QColor(140, 180, 210), QColor(200, 150, 200), QColor(180, 210, 140),
+                            QColor(250, 170, 60),  QColor(230, 110, 130)};
     const QColor wall = s.vary(walls[s.pick(0, 7)], 15);
     s.p.setPen(QPen(wall.darker(160), 1));
     s.p.setBrush(wall);
     s.p.drawRect(QRectF(x, base - h, w, h));
     QPolygonF roof;
     const double rise = s.uniform(10, 22);
-    roof << QPointF(x - 3, base - h) << QPointF(x + w / 2, base - h - rise) << QPointF(x + w + 3, base - h);
+    roof << QPointF(x - 3, base - h) << QPointF(x + w / 2, base - h - rise)
+         << QPointF(x + w + 3, base - h);
     s.p.setBrush(s.vary(QColor(170, 60, 40), 30));
     s.p.drawPolygon(roof);
     if (s.pick(0, 2) == 0) { // chimney with smoke
@@ -231,7 +242,8 @@ void drawHouse(Scene &s, double x, double base, double w, double h, int number)
         s.p.setPen(Qt::NoPen);
         for (int k = 0; k < 4; ++k) {
             s.p.setBrush(QColor(220, 220, 230, 120 - k * 25));
-            s.p.drawEllipse(QPointF(x + w * 0.7 + 3 + k * 3, base - h - rise - 4 - k * 6), 3 + k, 3 + k);
+            s.p.drawEllipse(QPointF(x + w * 0.7 + 3 + k * 3, base - h - rise - 4 - k * 6), 3 + k,
+                            3 + k);
         }
     }
     s.p.setPen(QPen(QColor(60, 50, 40), 1));
@@ -240,9 +252,11 @@ void drawHouse(Scene &s, double x, double base, double w, double h, int number)
         for (int c = 0; c < cols; ++c) {
             const bool lit = s.pick(0, 2) > 0;
             s.p.setBrush(lit ? QColor(255, 225, 110) : QColor(60, 80, 110));
-            const QRectF win(x + 3 + c * (w - 6) / cols + 1, base - h + 4 + f * 14, (w - 6) / cols - 4, 8);
+            const QRectF win(x + 3 + c * (w - 6) / cols + 1, base - h + 4 + f * 14,
+                             (w - 6) / cols - 4, 8);
             s.p.drawRect(win);
-            s.p.drawLine(QPointF(win.center().x(), win.top()), QPointF(win.center().x(), win.bottom()));
+            s.p.drawLine(QPointF(win.center().x(), win.top()),
+                         QPointF(win.center().x(), win.bottom()));
         }
     }
     s.p.setBrush(s.vary(QColor(100, 60, 30), 20));
@@ -260,7 +274,8 @@ void drawChurch(Scene &s, double x, double base)
     s.p.setBrush(QColor(230, 220, 200));
     s.p.drawRect(QRectF(x, base - 110, 24, 110));
     QPolygonF spire;
-    spire << QPointF(x - 2, base - 110) << QPointF(x + 12, base - 150) << QPointF(x + 26, base - 110);
+    spire << QPointF(x - 2, base - 110) << QPointF(x + 12, base - 150)
+          << QPointF(x + 26, base - 110);
     s.p.setBrush(QColor(90, 130, 110));
     s.p.drawPolygon(spire);
     s.p.setBrush(Qt::white);
@@ -302,11 +317,13 @@ void drawBoat(Scene &s, double x, double y, double size, QColor sail, QColor hul
     s.p.drawPath(body);
     s.p.drawLine(QPointF(x, y), QPointF(x, y - size * 1.6));
     QPolygonF main;
-    main << QPointF(x + 1, y - size * 1.55) << QPointF(x + 1, y - 2) << QPointF(x + size * 0.9, y - 2);
+    main << QPointF(x + 1, y - size * 1.55) << QPointF(x + 1, y - 2)
+         << QPointF(x + size * 0.9, y - 2);
     s.p.setBrush(sail);
     s.p.drawPolygon(main);
     QPolygonF jib;
-    jib << QPointF(x - 1, y - size * 1.3) << QPointF(x - 1, y - 2) << QPointF(x - size * 0.6, y - 2);
+    jib << QPointF(x - 1, y - size * 1.3) << QPointF(x - 1, y - 2)
+        << QPointF(x - size * 0.6, y - 2);
     s.p.setBrush(sail.lighter(130));
     s.p.drawPolygon(jib);
     s.p.setPen(QPen(QColor(255, 255, 255, 90), 1));
@@ -335,9 +352,12 @@ void drawMeadow(Scene &s, int w, double top, double h)
         s.p.drawLine(QPointF(x, y), QPointF(x + s.uniform(-2, 2), y - s.uniform(3, 7)));
     }
     // flowers, each stretch of the meadow with its own colours
-    const QColor palettes[][2] = {{QColor(240, 60, 60), QColor(255, 200, 40)},   {QColor(250, 250, 250), QColor(250, 200, 40)},
-                                  {QColor(160, 80, 220), QColor(250, 240, 120)}, {QColor(255, 150, 40), QColor(120, 40, 20)},
-                                  {QColor(60, 120, 250), QColor(255, 255, 255)}, {QColor(250, 120, 190), QColor(255, 240, 80)}};
+    const QColor palettes[][2] = {{QColor(240, 60, 60), QColor(255, 200, 40)},
+                                  {QColor(250, 250, 250), QColor(250, 200, 40)},
+                                  {QColor(160, 80, 220), QColor(250, 240, 120)},
+                                  {QColor(255, 150, 40), QColor(120, 40, 20)},
+                                  {QColor(60, 120, 250), QColor(255, 255, 255)},
+                                  {QColor(250, 120, 190), QColor(255, 240, 80)}};
     for (int i = 0; i < 340; ++i) {
         const double x = s.uniform(0, w), y = s.uniform(top + 6, top + h);
         const int zone = std::clamp(int(x / (w / 6.0)), 0, 5);
@@ -345,7 +365,9 @@ void drawMeadow(Scene &s, int w, double top, double h)
         s.p.setPen(Qt::NoPen);
         s.p.setBrush(palettes[zone][0]);
         for (int k = 0; k < 5; ++k)
-            s.p.drawEllipse(QPointF(x + r * std::cos(k * 2 * Pi / 5), y + r * std::sin(k * 2 * Pi / 5)), r * 0.7, r * 0.7);
+            s.p.drawEllipse(
+                QPointF(x + r * std::cos(k * 2 * Pi / 5), y + r * std::sin(k * 2 * Pi / 5)),
+                r * 0.7, r * 0.7);
         s.p.setBrush(palettes[zone][1]);
         s.p.drawEllipse(QPointF(x, y), r * 0.5, r * 0.5);
     }
@@ -369,7 +391,8 @@ void drawStall(Scene &s, double x, double base, QColor a, QColor b)
     }
     s.p.setBrush(QColor(150, 100, 60));
     s.p.drawRect(QRectF(x - 2, base - 16, 54, 6));
-    const QColor fruit[] = {QColor(250, 60, 40), QColor(255, 200, 30), QColor(120, 200, 60), QColor(250, 140, 20)};
+    const QColor fruit[]
+        = {QColor(250, 60, 40), QColor(255, 200, 30), QColor(120, 200, 60), QColor(250, 140, 20)};
     for (int k = 0; k < 12; ++k) {
         s.p.setBrush(fruit[k % 4]);
         s.p.drawEllipse(QPointF(x + 3 + k * 4, base - 19 - (k % 3)), 2.5, 2.5);
@@ -382,7 +405,7 @@ QImage drawPhotograph()
     QImage image(w, h, QImage::Format_RGB32);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    Scene s{painter, std::mt19937(20261208)};
+    Scene s {painter, std::mt19937(20261208)};
 
     drawSky(s, w);
     // one balloon over each stretch of sky, each its own colours and pattern
@@ -436,7 +459,8 @@ QImage drawPhotograph()
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         for (int x = 0; x < w; ++x) {
             const int n = noise(grain);
-            line[x] = qRgb(std::clamp(qRed(line[x]) + n, 0, 255), std::clamp(qGreen(line[x]) + n, 0, 255),
+            line[x] = qRgb(std::clamp(qRed(line[x]) + n, 0, 255),
+                           std::clamp(qGreen(line[x]) + n, 0, 255),
                            std::clamp(qBlue(line[x]) + n, 0, 255));
         }
     }
@@ -480,14 +504,16 @@ QImage magnet(int size)
 }
 
 // The 16 colours of the classic palette.
-const QRgb Vga16[16] = {0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0xC0C0C0,
-                        0x808080, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
+const QRgb Vga16[16]
+    = {0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0xC0C0C0,
+       0x808080, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
 
 int nearest16(QRgb c)
 {
     int best = 0, bestDistance = 1 << 30;
     for (int i = 0; i < 16; ++i) {
-        const int dr = qRed(c) - qRed(Vga16[i]), dg = qGreen(c) - qGreen(Vga16[i]), db = qBlue(c) - qBlue(Vga16[i]);
+        const int dr = qRed(c) - qRed(Vga16[i]), dg = qGreen(c) - qGreen(Vga16[i]),
+                  db = qBlue(c) - qBlue(Vga16[i]);
         const int d = dr * dr + dg * dg + db * db;
         if (d < bestDistance) {
             bestDistance = d;
@@ -554,7 +580,7 @@ QByteArray icon16Colours()
     put16(b, 1);
     put16(b, 2);
     quint32 offset = 6 + 2 * 16;
-    for (const auto &[size, data] : {std::pair{32, big}, std::pair{16, small}}) {
+    for (const auto &[size, data] : {std::pair {32, big}, std::pair {16, small}}) {
         b.append(char(size)).append(char(size)).append(char(16)).append('\0');
         put16(b, 1);
         put16(b, 4);
@@ -577,8 +603,8 @@ QImage buttonFace(const QString &text, int w, int h, int pixelSize)
     font.setBold(true);
     font.setPixelSize(pixelSize);
     p.setFont(font);
-    const QColor colours[] = {QColor(220, 20, 30), QColor(0, 110, 220), QColor(0, 150, 40), QColor(240, 140, 0),
-                              QColor(150, 30, 180), QColor(0, 160, 170)};
+    const QColor colours[] = {QColor(220, 20, 30), QColor(0, 110, 220),  QColor(0, 150, 40),
+                              QColor(240, 140, 0), QColor(150, 30, 180), QColor(0, 160, 170)};
     const QFontMetrics metrics(font);
     double x = (w - metrics.horizontalAdvance(text)) / 2.0;
     const double baseline = (h + metrics.ascent() - metrics.descent()) / 2.0;
@@ -617,7 +643,8 @@ QByteArray wav(const std::vector<double> &samples, int rate)
     return b + data;
 }
 
-void addNote(std::vector<double> &out, int rate, double start, double length, double frequency, double volume)
+void addNote(std::vector<double> &out, int rate, double start, double length, double frequency,
+             double volume)
 {
     const int first = int(start * rate), count = int(length * rate);
     if (out.size() < size_t(first + count))
@@ -625,9 +652,11 @@ void addNote(std::vector<double> &out, int rate, double start, double length, do
     for (int i = 0; i < count; ++i) {
         const double t = double(i) / rate;
         const double attack = std::min(1.0, t / 0.008);
-        const double envelope = attack * std::exp(-t * 3.2 / length) * std::min(1.0, (length - t) / 0.02);
-        const double tone = std::sin(2 * Pi * frequency * t) + 0.45 * std::sin(4 * Pi * frequency * t)
-                + 0.2 * std::sin(6 * Pi * frequency * t) + 0.12 * std::sin(2 * Pi * frequency * 2.76 * t);
+        const double envelope
+            = attack * std::exp(-t * 3.2 / length) * std::min(1.0, (length - t) / 0.02);
+        const double tone = std::sin(2 * Pi * frequency * t)
+            + 0.45 * std::sin(4 * Pi * frequency * t) + 0.2 * std::sin(6 * Pi * frequency * t)
+            + 0.12 * std::sin(2 * Pi * frequency * 2.76 * t);
         out[first + i] += volume * envelope * tone;
     }
 }
@@ -670,11 +699,13 @@ int main(int argc, char **argv)
 
     const QImage photo = drawPhotograph();
     ok &= save(photo, pictures + QStringLiteral("/photo.jpg"), "JPG", 90);
-    ok &= save(photo.convertToFormat(QImage::Format_Indexed8, Qt::DiffuseDither), pictures + QStringLiteral("/photo.bmp"),
-               "BMP");
+    ok &= save(photo.convertToFormat(QImage::Format_Indexed8, Qt::DiffuseDither),
+               pictures + QStringLiteral("/photo.bmp"), "BMP");
     ok &= write(pictures + QStringLiteral("/puzzle.ico"), icon16Colours());
-    ok &= save(buttonFace(QStringLiteral("Esci"), 71, 37, 24), pictures + QStringLiteral("/esci.bmp"), "BMP");
-    ok &= save(buttonFace(QStringLiteral("Mostra Puzzle"), 133, 37, 18), pictures + QStringLiteral("/mostra.bmp"), "BMP");
+    ok &= save(buttonFace(QStringLiteral("Esci"), 71, 37, 24),
+               pictures + QStringLiteral("/esci.bmp"), "BMP");
+    ok &= save(buttonFace(QStringLiteral("Mostra Puzzle"), 133, 37, 18),
+               pictures + QStringLiteral("/mostra.bmp"), "BMP");
     for (int size : {16, 32, 48, 64, 128, 256})
         ok &= save(magnet(size), icons + QStringLiteral("/puzzle-%1.png").arg(size), "PNG");
 

@@ -5,9 +5,9 @@ const QColor LightYellow(255, 255, 192);
 const QColor Blue(0, 0, 255);
 const QColor Red(255, 0, 0);
 const QColor Transparent;
-const FontSpec SansSerif{"MS Sans Serif", 9.75, true};
-const FontSpec Arial12{"Arial", 12, true};
-const FontSpec NoFont{nullptr, 0, false};
+const FontSpec SansSerif {"MS Sans Serif", 9.75, true};
+const FontSpec Arial12 {"Arial", 12, true};
+const FontSpec NoFont {nullptr, 0, false};
 } // namespace
 
 const std::array<ControlSpec, ControlCount> &boardControls()
@@ -106,20 +106,20 @@ QRectF definedTileGeometry(int index)
     return QRectF(120 + 840 * (index % 6), 240 + 720 * (index / 6), 855, 735);
 }
 
-const MenuSpec mnu_immagine{"mnu_immagine", "&Immagine"};
-const MenuSpec mnu_carica{"mnu_carica", "Carica_da_File"};
-const MenuSpec mnu_Col_rig{"mnu_Col_rig", "&Colonne & Righe"};
-const MenuSpec mnu_Opzioni{"mnu_Opzioni", "&Opzioni"};
-const MenuSpec mnu_Guidato{"mnu_Guidato", "&Guidato"};
-const MenuSpec mnu_Libero{"mnu_Libero", "&Non_Guidato"};
-const MenuSpec mnu_Metodo{"mnu_Metodo", ""};
-const MenuSpec mnu_Scambio{"mnu_Scambio", "Con Scambio"};
-const MenuSpec mnu_Scambio2{"mnu_Scambio2", "Scambio in Due Tempi"};
-const MenuSpec mnu_Clic{"mnu_Clic", "Con Click"};
+const MenuSpec mnu_immagine {"mnu_immagine", "&Immagine"};
+const MenuSpec mnu_carica {"mnu_carica", "Carica_da_File"};
+const MenuSpec mnu_Col_rig {"mnu_Col_rig", "&Colonne & Righe"};
+const MenuSpec mnu_Opzioni {"mnu_Opzioni", "&Opzioni"};
+const MenuSpec mnu_Guidato {"mnu_Guidato", "&Guidato"};
+const MenuSpec mnu_Libero {"mnu_Libero", "&Non_Guidato"};
+const MenuSpec mnu_Metodo {"mnu_Metodo", ""};
+const MenuSpec mnu_Scambio {"mnu_Scambio", "Con Scambio"};
+const MenuSpec mnu_Scambio2 {"mnu_Scambio2", "Scambio in Due Tempi"};
+const MenuSpec mnu_Clic {"mnu_Clic", "Con Click"};
 
 const std::array<GridChoice, 13> &gridChoices()
 {
-    static const std::array<GridChoice, 13> choices{{{"1 X 2", 1, 2},
+    static const std::array<GridChoice, 13> choices {{{"1 X 2", 1, 2},
                                                       {"2 X 1", 2, 1},
                                                       {"2 X 2", 2, 2},
                                                       {"2 X 3", 2, 3},

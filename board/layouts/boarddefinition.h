@@ -85,8 +85,8 @@ struct MenuSpec
     const char *name;
     const char *caption;
 };
-extern const MenuSpec mnu_immagine, mnu_carica, mnu_Col_rig, mnu_Opzioni, mnu_Guidato, mnu_Libero, mnu_Metodo,
-        mnu_Scambio, mnu_Scambio2, mnu_Clic;
+extern const MenuSpec mnu_immagine, mnu_carica, mnu_Col_rig, mnu_Opzioni, mnu_Guidato, mnu_Libero,
+    mnu_Metodo, mnu_Scambio, mnu_Scambio2, mnu_Clic;
 // Captions of the menu-item array co_ri, index 0 to 12, with the grid each one chooses.
 struct GridChoice
 {

@@ -1,0 +1,147 @@
+// The start-up window and the resolution information window.
+
+#include "fakes.h"
+#include "sfondo.h"
+
+#include <QTest>
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+private slots:
+    void theScreenTestIsStrictOnBothSides_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<bool>("small");
+        QTest::newRow("800 x 600") << 800 << 600 << true;
+        QTest::newRow("1023 x 767") << 1023 << 767 << true;
+        QTest::newRow("1024 x 768") << 1024 << 768 << false;
+        QTest::newRow("1024 x 600") << 1024 << 600 << false;
+        QTest::newRow("narrow but tall") << 1000 << 800 << false;
+        QTest::newRow("wide but low") << 1280 << 600 << false;
+        QTest::newRow("1920 x 1080") << 1920 << 1080 << false;
+    }
+    void theScreenTestIsStrictOnBothSides()
+    {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(bool, small);
+        FakeScreen screen(width, height);
+        FakeMessageBox messages;
+        FakeFileDialog dialog;
+        FakePlayer player;
+        FakeRandom random;
+        Sfondo sfondo(screen, messages, BoardServices {dialog, player, random});
+        sfondo.Show();
+        PuzzleForm *board = small ? sfondo.Puzzle_3m() : sfondo.Puzzle_03();
+        QVERIFY(board);
+        QVERIFY(!(small ? sfondo.Puzzle_03() : sfondo.Puzzle_3m()));
+        QVERIFY(board->isVisible());
+        QCOMPARE(board->client()->size(), small ? QSize(742, 496) : QSize(924, 581));
+        QCOMPARE(screen.asked,
+                 (QList<int> {ScreenMetrics::SM_CXSCREEN, ScreenMetrics::SM_CYSCREEN}));
+    }
+
+    void theResolutionMessageReadsCharacterForCharacter()
+    {
+        FakeScreen screen(800, 600);
+        FakeMessageBox messages;
+        messages.answer = MessageBoxService::vbCancel; // Cancel goes on exactly like OK
+        FakeFileDialog dialog;
+        FakePlayer player;
+        FakeRandom random;
+        Sfondo sfondo(screen, messages, BoardServices {dialog, player, random});
+        sfondo.Show();
+        QCOMPARE(messages.calls.size(), 1);
+        QCOMPARE(messages.calls[0].prompt,
+                 QStringLiteral("La definizione dello schermo attuale e'  800 X  600"));
+        QVERIFY(messages.calls[0].prompt.endsWith(QStringLiteral("e'  800 X  600")));
+        QCOMPARE(messages.calls[0].buttons, 1);
+        QCOMPARE(messages.calls[0].title, QStringLiteral(" Schermo attuale"));
+        QVERIFY(sfondo.Puzzle_3m() && sfondo.Puzzle_3m()->isVisible());
+        QCOMPARE(Sfondo::signedNumber(-5), QStringLiteral("-5"));
+        QCOMPARE(Sfondo::signedNumber(0), QStringLiteral(" 0"));
+    }
+
+    void theBackgroundIsADisabledLightYellowScreenBehindTheBoard()
+    {
+        FakeScreen screen(1024, 768);
+        FakeMessageBox messages;
+        FakeFileDialog dialog;
+        FakePlayer player;
+        FakeRandom random;
+        Sfondo sfondo(screen, messages, BoardServices {dialog, player, random});
+        sfondo.Show();
+        QVERIFY(sfondo.isVisible());
+        QVERIFY(!sfondo.isEnabled());
+        QCOMPARE(sfondo.caption(), QStringLiteral("Puzzle"));
+        QCOMPARE(sfondo.client()->palette().color(QPalette::Window), QColor(255, 255, 192));
+        QVERIFY(sfondo.windowState() & Qt::WindowMaximized);
+        QCOMPARE(sfondo.geometry().size(),
+                 QGuiApplication::primaryScreen()->availableGeometry().size());
+        QVERIFY(!(sfondo.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QCOMPARE(sfondo.windowIcon().availableSizes().size(), 2);
+    }
+
+    void focusOnTheBackgroundBringsTheSameBoardBackUnchanged()
+    {
+        FakeScreen screen(1024, 768);
+        FakeMessageBox messages;
+        FakeFileDialog dialog;
+        FakePlayer player;
+        FakeRandom random;
+        Sfondo sfondo(screen, messages, BoardServices {dialog, player, random});
+        sfondo.Show();
+        PuzzleForm *board = sfondo.Puzzle_03();
+        board->Cmd_Scambia->click();
+        const QString dealt = board->Image2(0)->tag();
+        board->hide();
+        sfondo.Form_GotFocus();
+        QCOMPARE(sfondo.Puzzle_03(), board);
+        QVERIFY(board->isVisible());
+        QVERIFY2(board->Frame1->isVisible(), "the game in progress is still there");
+        QCOMPARE(board->Image2(0)->tag(), dealt);
+        QVERIFY(!sfondo.Puzzle_3m());
+        QCOMPARE(messages.calls.size(), 1);
+    }
+
+    void theResolutionWindowReportsInLabelsAndCaption_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("1024 x 768") << 1024 << 768 << QStringLiteral("Vero");
+        QTest::newRow("800 x 600") << 800 << 600 << QStringLiteral("Falso");
+        QTest::newRow("1280 x 1024") << 1280 << 1024 << QStringLiteral("Form1");
+        QTest::newRow("1024 x 600") << 1024 << 600 << QStringLiteral("Form1");
+        QTest::newRow("800 x 768") << 800 << 768 << QStringLiteral("Form1");
+    }
+    void theResolutionWindowReportsInLabelsAndCaption()
+    {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(QString, caption);
+        FakeScreen screen(width, height);
+        FakeMessageBox messages;
+        messages.answer = MessageBoxService::vbCancel;
+        Form1 form(screen, messages);
+        QCOMPARE(form.caption(), QStringLiteral("Form1"));
+        form.Show();
+        QCOMPARE(form.caption(), caption);
+        QCOMPARE(form.Label1->caption(), QStringLiteral(" ") + QString::number(width));
+        QCOMPARE(form.Label2->caption(), QStringLiteral(" ") + QString::number(height));
+        QCOMPARE(messages.calls.size(), 1);
+        QCOMPARE(messages.calls[0].prompt,
+                 QStringLiteral("definizione dello schermo attuale e'  %1 X  %2")
+                     .arg(width)
+                     .arg(height));
+        QCOMPARE(messages.calls[0].title, QStringLiteral(" Schermo attuale"));
+        QCOMPARE(messages.calls[0].buttons, 1);
+        QCOMPARE(form.client()->size(), QSize(312, 213));
+        QCOMPARE(form.Label2->geometry(), QRect(16, 80, 105, 41));
+    }
+};
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"
