@@ -108,11 +108,8 @@ void PictureBox::paintEvent(QPaintEvent *)
         painter.setPen(QPen(Qt::black, 1));
         painter.drawRect(rect().adjusted(0, 0, -1, -1));
     }
-    if (m_dropHighlight) {
-        painter.fillRect(rect(), QColor(255, 255, 255, 70));
-        painter.setPen(QPen(QColor(255, 140, 0), 3));
-        painter.drawRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5));
-    }
+    if (m_dropHighlight)
+        painter.fillRect(rect(), QColor(255, 255, 255, 60)); // the drag manager draws the mark
 }
 
 void PictureBox::resizeEvent(QResizeEvent *)

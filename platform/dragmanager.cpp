@@ -40,6 +40,27 @@ private:
     QPixmap m_pixmap;
 };
 
+// The mark on the control a drag would land on, drawn above the dragged picture so that the
+// picture never hides it.
+class DropMarker : public QWidget
+{
+public:
+    explicit DropMarker(QWidget *window)
+        : QWidget(window)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setPen(QPen(QColor(255, 140, 0), 4));
+        painter.drawRect(QRectF(rect()).adjusted(2, 2, -2, -2));
+    }
+};
+
 namespace {
 QWidget *topLevelOf(QWindow *window)
 {
@@ -99,6 +120,7 @@ void DragManager::begin(PictureBox *source, Mode mode, QPointF windowPosition)
     m_image = new DragImage(m_window, source->shownPixmap(), source->size());
     m_image->show();
     m_image->raise();
+    m_marker = new DropMarker(m_window);
     QGuiApplication::setOverrideCursor(Qt::ClosedHandCursor);
     follow(windowPosition);
 }
@@ -116,6 +138,13 @@ void DragManager::follow(QPointF windowPosition)
         m_target = target;
         if (m_target)
             m_target->setDropHighlight(true);
+    }
+    if (m_marker) {
+        m_marker->setVisible(m_target);
+        if (m_target) {
+            m_marker->setGeometry(QRect(m_target->mapTo(m_window, QPoint(0, 0)), m_target->size()));
+            m_marker->raise();
+        }
     }
 }
 
@@ -137,12 +166,13 @@ void DragManager::cancel(PictureBox *source)
 
 void DragManager::end()
 {
-    if (!m_source && !m_image)
+    if (!m_source && !m_image && !m_marker)
         return;
     if (m_target)
         m_target->setDropHighlight(false);
     m_target = nullptr;
     delete m_image;
+    delete m_marker;
     m_source = nullptr;
     m_window = nullptr;
     QGuiApplication::restoreOverrideCursor();
@@ -152,6 +182,8 @@ void DragManager::keepOnTop()
 {
     if (m_image)
         m_image->raise();
+    if (m_marker)
+        m_marker->raise();
 }
 
 bool DragManager::filterMouse(QWindow *window, QEvent *event)

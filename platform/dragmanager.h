@@ -8,6 +8,7 @@ class PictureBox;
 class QWidget;
 class QWindow;
 class DragImage;
+class DropMarker;
 
 // One drag at a time for the whole application. Mouse events are looked at where they enter a
 // window, before Qt routes them to a widget, so that grabs and tracking do not matter:
@@ -51,6 +52,7 @@ private:
     QPointer<QWidget> m_window;
     QPointer<PictureBox> m_target;
     QPointer<DragImage> m_image;
+    QPointer<DropMarker> m_marker;
     Mode m_mode = Mode::Automatic;
     bool m_clickPressed = false;
     QPointF m_grabOffset;

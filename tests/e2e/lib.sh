@@ -1,0 +1,139 @@
+# Shared by the end-to-end checks: a display of their own, the real game, xdotool and screenshots.
+# Usage from a script: source lib.sh; start_display 1024x768; start_game; ...
+set -euo pipefail
+
+PUZZLE=${1:?usage: $0 PATH_TO_PUZZLE [WMCLOSE]}
+WMCLOSE=${2:-}
+OUT=${E2E_OUT:-$(mktemp -d)}
+mkdir -p "$OUT"
+NAME=$(basename "$0" .sh)
+XVFB_PID=
+GAME_PID=
+GAME_EXIT=
+
+cleanup() {
+    [[ -n $GAME_PID ]] && kill "$GAME_PID" 2>/dev/null || true
+    [[ -n $XVFB_PID ]] && kill "$XVFB_PID" 2>/dev/null || true
+    wait 2>/dev/null || true
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    [[ -n ${DISPLAY:-} ]] && import -window root "$OUT/$NAME-failure.png" 2>/dev/null && echo "screen: $OUT/$NAME-failure.png" >&2
+    exit 1
+}
+
+start_display() {
+    local fdfile
+    fdfile=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 "${1}x24" -nolisten tcp -noreset 3>"$fdfile" 2>/dev/null &
+    XVFB_PID=$!
+    for _ in $(seq 200); do
+        [[ -s $fdfile ]] && break
+        sleep 0.05
+    done
+    [[ -s $fdfile ]] || fail "Xvfb did not start"
+    export DISPLAY=":$(head -n1 "$fdfile")"
+    rm -f "$fdfile"
+}
+
+wait_window() { # NAME-REGEX -> window id
+    local id
+    for _ in $(seq 150); do
+        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
+        if [[ -n $id ]]; then
+            echo "$id"
+            return 0
+        fi
+        sleep 0.1
+    done
+    fail "no window named '$1'"
+}
+
+# Starts the game and answers the resolution message box with the given key (Return = OK).
+start_game() {
+    local answer=${1:-Return}
+    XDG_RUNTIME_DIR=$(mktemp -d) "$PUZZLE" &
+    GAME_PID=$!
+    BOX=$(wait_window "Schermo attuale")
+    sleep 0.3
+    xdotool windowfocus --sync "$BOX" key "$answer"
+    BOARD=$(wait_window '^Puzzle_3$')
+    sleep 0.5
+    board_geometry
+}
+
+# Where the board's client area lies on the screen, and its size.
+board_geometry() {
+    local info
+    info=$(xwininfo -id "$BOARD")
+    WIN_X=$(sed -n 's/.*Absolute upper-left X: *//p' <<<"$info")
+    WIN_Y=$(sed -n 's/.*Absolute upper-left Y: *//p' <<<"$info")
+    WIN_W=$(sed -n 's/.*Width: *//p' <<<"$info")
+    WIN_H=$(sed -n 's/.*Height: *//p' <<<"$info")
+    case $WIN_W in
+    742) CLIENT_H=496 ;;
+    924) CLIENT_H=581 ;;
+    *) fail "board window is $WIN_W wide" ;;
+    esac
+    MENU_H=$((WIN_H - CLIENT_H))
+    CLIENT_X=$WIN_X
+    CLIENT_Y=$((WIN_Y + MENU_H))
+}
+
+# Mouse actions at client-area coordinates.
+point() { xdotool mousemove --sync $((CLIENT_X + $1)) $((CLIENT_Y + $2)); }
+click_at() {
+    point "$1" "$2"
+    xdotool click "${3:-1}"
+    sleep 0.15
+}
+drag_from_to() {
+    point "$1" "$2"
+    xdotool mousedown 1
+    sleep 0.05
+    point $((($1 + $3) / 2)) $((($2 + $4) / 2))
+    point "$3" "$4"
+    sleep 0.05
+    xdotool mouseup 1
+    sleep 0.15
+}
+menu() { # KEY INDEX: open a menu by its access key and choose the item at INDEX
+    xdotool windowfocus --sync "$BOARD"
+    xdotool key "alt+$1"
+    sleep 0.3
+    for ((i = 0; i < $2; i++)); do xdotool key Down; done
+    xdotool key Return
+    sleep 0.3
+}
+
+shot() { # FILE: the board window as the player sees it
+    import -window "$BOARD" "$OUT/$1"
+}
+# Client-area crop of a screenshot: FILE X Y W H -> FILE-crop.png
+crop() { convert "$OUT/$1" -crop "${4}x${5}+${2}+$(($3 + MENU_H))" +repage "$OUT/${1%.png}-crop.png"; }
+# Number of pixels of a colour (#RRGGBB) within a client-area rectangle of a screenshot.
+count_colour() { # FILE X Y W H COLOUR
+    convert "$OUT/$1" -crop "${4}x${5}+${2}+$(($3 + MENU_H))" +repage -fill black +opaque "$6" \
+        -fill white -opaque "$6" -format '%[fx:round(mean*w*h)]' info:
+}
+# Root-mean-square difference (0..1) between two images.
+difference() { { compare -metric RMSE "$1" "$2" null: 2>&1 || true; } | sed 's/.*(\(.*\))/\1/'; }
+below() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
+
+# Waits for the game to end, and checks that it ended well.
+wait_exit() {
+    for _ in $(seq 100); do
+        if ! kill -0 "$GAME_PID" 2>/dev/null; then
+            set +e
+            wait "$GAME_PID"
+            GAME_EXIT=$?
+            set -e
+            GAME_PID=
+            return 0
+        fi
+        sleep 0.1
+    done
+    fail "the game did not end"
+}

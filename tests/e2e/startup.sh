@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# The real game starts with the resolution box, then the board that suits the screen,
+# showing the whole photograph on the light-yellow background.
+source "$(dirname "$0")/lib.sh"
+
+check_screen() { # SCREEN ANSWER EXPECTED_WIDTH
+    start_display "$1"
+    start_game "$2"
+    [[ $WIN_W == "$3" ]] || fail "$1: board is $WIN_W wide, expected $3"
+    local file="$NAME-$1.png"
+    shot "$file"
+    # The photograph fills Image1, the background around it is light yellow.
+    local photo
+    photo=$(count_colour "$file" 180 30 360 300 '#FFFFC0')
+    [[ $photo -lt 100 ]] || fail "$1: the photograph is not shown ($photo yellow pixels)"
+    local yellow
+    yellow=$(count_colour "$file" 0 0 100 200 '#FFFFC0')
+    [[ $yellow -gt 15000 ]] || fail "$1: no light-yellow background ($yellow)"
+    # The background window fills the screen behind the board.
+    import -window root "$OUT/$NAME-$1-screen.png"
+    local corner
+    corner=$(convert "$OUT/$NAME-$1-screen.png" -format '%[hex:p{2,2}]' info:)
+    [[ $corner == FFFFC0* ]] || fail "$1: the screen corner is $corner, not the background"
+    echo "ok $1: board $WIN_W x $CLIENT_H, screenshot $OUT/$file"
+    cleanup
+    GAME_PID=
+    XVFB_PID=
+}
+
+check_screen 800x600 Return 742
+check_screen 1024x768 Escape 924
+check_screen 1280x1024 Return 924
