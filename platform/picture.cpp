@@ -12,26 +12,37 @@ namespace {
 // A JPEG cut short decodes "successfully" with grey where the data ran out. A whole one ends
 // with an EOI marker after the start of the image's scan data; markers inside APPn segments
 // (an embedded thumbnail, say) are skipped so that they cannot stand in for the real end.
-bool jpegIsComplete(const QByteArray &data)
+// Reads only the segment headers and then the file from its end backwards, in chunks.
+bool jpegIsComplete(QFile &file)
 {
-    const auto byte = [&](qsizetype i) {
-        return static_cast<unsigned char>(data.at(i));
-    };
-    qsizetype i = 2; // after SOI
-    while (i + 4 <= data.size()) {
-        if (byte(i) != 0xFF)
+    qint64 at = 2; // after SOI
+    qint64 scan = -1;
+    while (scan < 0) {
+        file.seek(at);
+        const QByteArray header = file.read(4);
+        if (header.size() < 4 || static_cast<unsigned char>(header[0]) != 0xFF)
             return false;
-        const unsigned char marker = byte(i + 1);
+        const auto marker = static_cast<unsigned char>(header[1]);
         if (marker == 0xFF) { // fill byte
-            ++i;
+            ++at;
             continue;
         }
-        if (marker == 0xDA) // start of scan: the end must come after it
-            return data.indexOf(QByteArray("\xFF\xD9", 2), i + 2) >= 0;
-        const qsizetype length = (byte(i + 2) << 8) | byte(i + 3);
+        if (marker == 0xDA) {
+            scan = at + 2;
+            break;
+        }
+        const int length
+            = (static_cast<unsigned char>(header[2]) << 8) | static_cast<unsigned char>(header[3]);
         if (length < 2)
             return false;
-        i += 2 + length;
+        at += 2 + length;
+    }
+    constexpr qint64 Chunk = 1 << 20;
+    for (qint64 end = file.size(); end > scan; end -= Chunk - 1) { // chunks overlap by one byte
+        const qint64 begin = std::max(scan, end - Chunk);
+        file.seek(begin);
+        if (file.read(end - begin).contains(QByteArray("\xFF\xD9", 2)))
+            return true;
     }
     return false;
 }
@@ -73,8 +84,7 @@ Picture LoadPicture(const QString &path, QSize decodeBox)
         throw unreadable(path);
 
     if (format == "jpeg" || format == "jpg") {
-        file.seek(0);
-        if (!jpegIsComplete(file.readAll()))
+        if (!jpegIsComplete(file))
             throw unreadable(path);
     }
     return picture;

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Prints the benchmark figures, medians of several runs. Usage: bench/run.sh RELEASE_BUILD_DIR
+set -euo pipefail
+build=${1:?usage: bench/run.sh RELEASE_BUILD_DIR}
+bench=$build/bench/puzzle_bench
+runs=${RUNS:-7}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export QT_LOGGING_RULES="qt.multimedia*=false;qt.qpa.*=false"
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+field() { sed -n "s/.*$1=\([^ ]*\).*/\1/p"; }
+
+echo "== Loading a 24-megapixel JPEG (6000 x 4000), median of $runs runs"
+"$bench" make-jpeg "$work/24mp.jpg" 6000 4000
+loads=() peaks=()
+for _ in $(seq "$runs"); do
+    line=$("$bench" load "$work/24mp.jpg" 2>/dev/null)
+    loads+=("$(field load_and_rebuild_ms <<<"$line")")
+    peaks+=("$(field peak_kb <<<"$line")")
+    decoded=$(field decoded <<<"$line")
+    before=$(field before_kb <<<"$line")
+done
+djpegs=()
+for _ in $(seq "$runs"); do
+    start=$(date +%s%N)
+    djpeg -outfile /dev/null "$work/24mp.jpg"
+    djpegs+=("$((($(date +%s%N) - start) / 1000000))")
+done
+printf '%-34s %8s ms  (decoded at %s)\n' "puzzle: load and rebuild" "$(printf '%s\n' "${loads[@]}" | median)" "$decoded"
+printf '%-34s %8s ms  (full-size decode)\n' "djpeg: decode the same file" "$(printf '%s\n' "${djpegs[@]}" | median)"
+printf '%-34s %8s MB  (%s MB before the load)\n' "puzzle: peak resident (VmHWM)" \
+    "$(($(printf '%s\n' "${peaks[@]}" | median) / 1024))" "$((before / 1024))"
+
+echo
+echo "== Building and dealing each grid, median of 50 runs"
+"$bench" board 50 2>/dev/null

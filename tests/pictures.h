@@ -1,0 +1,86 @@
+#pragma once
+
+// Picture files for the loading tests and the fuzz corpus, made here rather than shipped.
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+
+namespace testpictures {
+
+inline QImage scene(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    QPainter p(&image);
+    QLinearGradient g(0, 0, width, height);
+    g.setColorAt(0, QColor(200, 40, 40));
+    g.setColorAt(1, QColor(40, 40, 200));
+    p.fillRect(image.rect(), g);
+    p.fillRect(QRect(0, 0, std::max(1, width / 2), std::max(1, height / 2)), QColor(30, 200, 60));
+    return image;
+}
+
+inline QByteArray encoded(const QImage &image, const char *format, int quality = -1)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format, quality);
+    return bytes;
+}
+
+// A GIF of 2 x 2 pixels in two colours; with frames > 1 an animation whose frames differ.
+inline QByteArray gif(int frames = 1)
+{
+    QByteArray b("GIF89a");
+    b.append("\x02\x00\x02\x00\x80\x00\x00", 7); // 2 x 2, global table of 2 colours
+    b.append("\xff\x00\x00\x00\x00\xff", 6); // red, blue
+    if (frames > 1)
+        b.append("\x21\xff\x0bNETSCAPE2.0\x03\x01\x00\x00\x00", 19);
+    for (int f = 0; f < frames; ++f) {
+        b.append("\x21\xf9\x04\x00\x0a\x00\x00\x00", 8); // 100 ms
+        b.append("\x2c\x00\x00\x00\x00\x02\x00\x02\x00\x00", 10);
+        // LZW, minimum code size 2: clear, then pixels 0,1,1,0 (or 1,0,0,1), end.
+        b.append(f % 2 ? QByteArray("\x02\x03\x8c\x2d\x05\x00", 6)
+                       : QByteArray("\x02\x03\x44\x34\x05\x00", 6));
+    }
+    b.append(';');
+    return b;
+}
+
+// A JPEG whose EXIF orientation says "turn 90 degrees clockwise to view", as phones write.
+inline QByteArray rotatedJpeg(const QImage &image)
+{
+    const QByteArray jpeg = encoded(image, "JPG", 90);
+    QByteArray exif("Exif\0\0", 6);
+    exif.append("II*\0\x08\0\0\0", 8); // TIFF header, IFD at 8
+    exif.append("\x01\x00", 2); // one entry
+    exif.append("\x12\x01\x03\x00\x01\x00\x00\x00\x06\x00\x00\x00", 12); // Orientation = 6
+    exif.append("\0\0\0\0", 4);
+    QByteArray app1("\xff\xe1", 2);
+    const int length = exif.size() + 2;
+    app1.append(char(length >> 8)).append(char(length & 0xff)).append(exif);
+    return jpeg.left(2) + app1 + jpeg.mid(2);
+}
+
+// A real JPEG whose frame header claims the given size.
+inline QByteArray jpegClaiming(int width, int height)
+{
+    QByteArray jpeg = encoded(scene(64, 64), "JPG", 80);
+    const qsizetype sof = jpeg.indexOf(QByteArray("\xff\xc0", 2));
+    jpeg[sof + 5] = char(height >> 8);
+    jpeg[sof + 6] = char(height & 0xff);
+    jpeg[sof + 7] = char(width >> 8);
+    jpeg[sof + 8] = char(width & 0xff);
+    return jpeg;
+}
+
+inline bool write(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+} // namespace testpictures

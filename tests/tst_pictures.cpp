@@ -1,0 +1,252 @@
+// Loading a picture of the player's own: every format, and every way a file can be wrong.
+
+#include "fakes.h"
+#include "pictures.h"
+#include "qtservices.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLibraryInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTranslator>
+
+using namespace testpictures;
+
+namespace {
+// Everything a failed load must leave as it was.
+struct Snapshot
+{
+    explicit Snapshot(Board &b)
+        : image1(b.form.Image1->picture())
+        , clip(b.form.PictureClip1.picture())
+        , tags(b.tags())
+        , dealt(b.form.Frame1->isVisible())
+        , placed(b.form.Lbl_Esatti->caption())
+        , image1Shown(b.form.Image1->isVisible())
+    { }
+    bool operator==(const Snapshot &) const = default;
+    Picture image1, clip;
+    QStringList tags;
+    bool dealt;
+    QString placed;
+    bool image1Shown;
+};
+} // namespace
+
+class TestPictures : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+        QVERIFY(m_translator.load(QLocale(QLocale::Italian), QStringLiteral("qtbase"),
+                                  QStringLiteral("_"),
+                                  QLibraryInfo::path(QLibraryInfo::TranslationsPath)));
+        QCoreApplication::installTranslator(&m_translator);
+    }
+
+    void aPictureOfEachFormatLoadsAndIsCutForTheGrid_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("bmp") << "scene.bmp" << encoded(scene(120, 90), "BMP") << QSize(120, 90);
+        QTest::newRow("jpg") << "scene.jpg" << encoded(scene(120, 90), "JPG", 90) << QSize(120, 90);
+        QTest::newRow("JPG in capitals")
+            << "PHOTO.JPG" << encoded(scene(64, 48), "JPG") << QSize(64, 48);
+        QTest::newRow("ico") << "scene.ico" << encoded(scene(32, 32), "ICO") << QSize(32, 32);
+        QTest::newRow("gif") << "scene.gif" << gif() << QSize(2, 2);
+        QTest::newRow("animated gif") << "moving.gif" << gif(3) << QSize(2, 2);
+        QTest::newRow("1 x 1") << "dot.bmp" << encoded(scene(1, 1), "BMP") << QSize(1, 1);
+        QTest::newRow("20000 x 1")
+            << "line.bmp" << encoded(scene(20000, 1), "BMP") << QSize(1100, 1);
+        QTest::newRow("spaces and accents")
+            << "le mie foto/città è.jpg" << encoded(scene(50, 40), "JPG") << QSize(50, 40);
+        QTest::newRow("phone photo") << "phone.jpg" << rotatedJpeg(scene(80, 40)) << QSize(40, 80);
+    }
+    void aPictureOfEachFormatLoadsAndIsCutForTheGrid()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QSize, size);
+        const QString path = dir.filePath(name);
+        QDir().mkpath(QFileInfo(path).path());
+        QVERIFY(write(path, bytes));
+        Board b;
+        b.chooseGrid(12);
+        b.deal();
+        b.dialog.answer = path;
+        b.form.mnu_carica->trigger();
+        QCOMPARE(b.dialog.shown, 1);
+        QCOMPARE(b.dialog.filterShown,
+                 QStringLiteral("Tutti i File di Grafica|*.bmp;*.gif;*.jpg;*.ico"));
+        QCOMPARE(b.form.Image1->picture().size(), size);
+        QCOMPARE(b.form.PictureClip1.picture(), b.form.Image1->picture());
+        QCOMPARE(b.form.Image4->picture(), b.form.Image1->picture());
+        QVERIFY(!b.form.Frame1->isVisible());
+        QVERIFY(b.form.Image1->isVisible());
+        QCOMPARE(b.form.TileCount, 30); // the grid stays
+        b.deal();
+        for (int i = 0; i < 30; ++i) {
+            const Picture cell = b.tile(i)->picture();
+            QVERIFY(cell.width() >= 1 && cell.height() >= 1);
+            QCOMPARE(cell, b.form.PictureClip1.GraphicCell(b.tile(i)->tag().toInt()));
+        }
+        if (name == QLatin1String("phone.jpg")) { // upright: the green corner is now top right
+            const QImage upright = b.form.Image1->picture();
+            QVERIFY(qGreen(upright.pixel(upright.width() - 2, 2)) > 150);
+            QVERIFY(qGreen(upright.pixel(2, 2)) < 150);
+        }
+    }
+
+    void aFileThatIsNoGoodPictureChangesNothing_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        const QByteArray jpeg = encoded(scene(300, 200), "JPG", 95);
+        QTest::newRow("zero bytes") << "empty.jpg" << QByteArray();
+        QTest::newRow("text named .jpg") << "notes.jpg" << QByteArray("Questa non e' una foto.\n");
+        QTest::newRow("truncated jpeg") << "cut.jpg" << jpeg.left(200);
+        QTest::newRow("half-truncated jpeg") << "half.jpg" << jpeg.left(jpeg.size() / 2);
+        QTest::newRow("claims 60000 x 60000") << "huge.jpg" << jpegClaiming(60000, 60000);
+        QTest::newRow("bmp claims 60000 x 60000") << "huge.bmp" << [] {
+            QByteArray bmp = encoded(scene(4, 4), "BMP");
+            const qint32 side = 60000;
+            memcpy(bmp.data() + 18, &side, 4);
+            memcpy(bmp.data() + 22, &side, 4);
+            return bmp;
+        }();
+        QTest::newRow("gif with no image")
+            << "blank.gif" << QByteArray("GIF89a\x02\x00\x02\x00\x00\x00\x00;", 14);
+        QTest::newRow("truncated gif") << "cut.gif" << gif().left(20);
+    }
+    void aFileThatIsNoGoodPictureChangesNothing()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        const QString path = dir.filePath(name);
+        QVERIFY(write(path, bytes));
+        Board b;
+        b.deal();
+        const Snapshot before(b);
+        b.dialog.answer = path;
+        b.form.mnu_carica->trigger();
+        QCOMPARE(b.dialog.shown, 1);
+        QVERIFY(Snapshot(b) == before);
+    }
+
+    void cancellingADirectoryOrAVanishedFileChangesNothing()
+    {
+        Board b;
+        b.deal();
+        const Snapshot before(b);
+        b.dialog.answer.clear(); // cancel
+        b.form.mnu_carica->trigger();
+        QVERIFY(Snapshot(b) == before);
+        QVERIFY(b.form.CommonDialog1.CancelError);
+
+        b.dialog.answer = dir.path();
+        b.form.mnu_carica->trigger();
+        QVERIFY(Snapshot(b) == before);
+
+        const QString path = dir.filePath(QStringLiteral("gone.jpg"));
+        QVERIFY(write(path, encoded(scene(20, 20), "JPG")));
+        b.dialog.answer = path;
+        b.dialog.whileOpen = [&] {
+            QFile::remove(path);
+        };
+        b.form.mnu_carica->trigger();
+        QVERIFY(Snapshot(b) == before);
+        QCOMPARE(b.dialog.shown, 3);
+    }
+
+    void aLargePhotoIsDecodedAtTheSizeTheBoardShows()
+    {
+        const QString path = dir.filePath(QStringLiteral("36mp.jpg"));
+        QVERIFY(write(path, encoded(scene(7360, 4912), "JPG", 75)));
+        Board b;
+        b.dialog.answer = path;
+        b.form.mnu_carica->trigger();
+        const QSize loaded = b.form.Image1->picture().size();
+        QVERIFY2(loaded.width() <= 1100 && loaded.height() <= 1100, "decoded small");
+        QVERIFY(loaded.width() >= 1000);
+        QCOMPARE(loaded.width() * 4912 / 7360, loaded.height());
+    }
+
+    void theRealDialogOffersOneFilterMatchingAnyCase()
+    {
+        const QString folder = dir.filePath(QStringLiteral("dialog"));
+        QDir().mkpath(folder);
+        QVERIFY(write(folder + QStringLiteral("/PHOTO.JPG"), encoded(scene(8, 8), "JPG")));
+        QVERIFY(write(folder + QStringLiteral("/icon.Ico"), encoded(scene(8, 8), "ICO")));
+        QVERIFY(write(folder + QStringLiteral("/notes.txt"), "x"));
+        QtFileOpenDialog dialog;
+        dialog.Filter = PuzzleForm::PictureFilter;
+        dialog.CancelError = true;
+        QStringList listed, filters, buttons;
+        bool choose = false;
+        QTimer poll;
+        const auto inspect = [&] {
+            auto *open = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!open)
+                return false;
+            poll.stop(); // the waits below must not let the next tick in
+            open->setDirectory(folder);
+            auto *model = open->findChild<QFileSystemModel *>();
+            const QModelIndex root = model->index(folder);
+            for (int wait = 0; wait < 100 && model->rowCount(root) < 2; ++wait)
+                QTest::qWait(50); // the model reads the folder in the background
+            QTest::qWait(100);
+            listed.clear();
+            for (int i = 0; i < model->rowCount(root); ++i) {
+                const QModelIndex index = model->index(i, 0, root);
+                if (!(model->flags(index) & Qt::ItemIsEnabled))
+                    continue;
+                listed << index.data().toString();
+            }
+            filters = open->nameFilters();
+            for (QPushButton *button : open->findChildren<QPushButton *>())
+                buttons << button->text();
+            if (choose) {
+                // As a player does: type the name, press Enter.
+                auto *name = open->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+                if (!name) {
+                    open->reject();
+                    return true;
+                }
+                name->setText(QStringLiteral("PHOTO.JPG"));
+                QTest::keyClick(name, Qt::Key_Return);
+            } else {
+                open->reject();
+            }
+            return true;
+        };
+        connect(&poll, &QTimer::timeout, this, [&] { inspect(); });
+        poll.start(50);
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, dialog.ShowOpen());
+        listed.sort(Qt::CaseInsensitive);
+        QCOMPARE(listed, (QStringList {"icon.Ico", "PHOTO.JPG"}));
+        QCOMPARE(filters.size(), 1);
+        QVERIFY(filters[0].startsWith(QStringLiteral("Tutti i File di Grafica")));
+        QVERIFY2(buttons.contains(QStringLiteral("Annulla")),
+                 qPrintable(buttons.join(QLatin1Char(','))));
+
+        choose = true;
+        poll.start(50);
+        dialog.ShowOpen();
+        QCOMPARE(QFileInfo(dialog.FileName).fileName(), QStringLiteral("PHOTO.JPG"));
+    }
+
+private:
+    QTemporaryDir dir;
+    QTranslator m_translator;
+};
+
+QTEST_MAIN(TestPictures)
+#include "tst_pictures.moc"
