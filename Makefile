@@ -10,8 +10,8 @@ deps:
 	@tools/install-deps.sh
 
 release: deps
-	@cmake -S . -B $(BUILD)/release $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(BUILD)/release -j $(JOBS)
+	@cmake -S . -B $(BUILD)/release $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DPUZZLE_TESTS=OFF >/dev/null
+	@cmake --build $(BUILD)/release -j $(JOBS) --target puzzle
 
 run: release
 	$(BUILD)/release/puzzle

@@ -83,7 +83,13 @@ board_geometry() {
 }
 
 # Mouse actions at client-area coordinates.
-point() { xdotool mousemove --sync $((CLIENT_X + $1)) $((CLIENT_Y + $2)); }
+point() {
+    local x=$((CLIENT_X + $1)) y=$((CLIENT_Y + $2))
+    # --sync waits for the pointer to move, which it never does if it is there already.
+    if [[ $(xdotool getmouselocation --shell | head -n2 | tr '\n' ' ') != "X=$x Y=$y " ]]; then
+        xdotool mousemove --sync "$x" "$y"
+    fi
+}
 click_at() {
     point "$1" "$2"
     xdotool click "${3:-1}"
