@@ -4,7 +4,7 @@ JOBS    ?= $(shell nproc)
 PREFIX  ?= /usr/local
 CMAKE_GEN = -G Ninja
 
-.PHONY: run test build release deps assets bench install clean
+.PHONY: run test build release deps assets bench install clean fuzz
 
 deps:
 	@tools/install-deps.sh
@@ -36,3 +36,13 @@ install: release
 
 clean:
 	rm -rf $(BUILD)
+
+# libFuzzer over picture loading and cutting, under ASan + UBSan: `make fuzz FUZZ_SECONDS=600`.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(BUILD)/fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug \
+		-DPUZZLE_SANITIZE=ON -DPUZZLE_FUZZ=ON -DPUZZLE_TESTS=OFF >/dev/null
+	@cmake --build $(BUILD)/fuzz -j $(JOBS) --target fuzz_picture
+	mkdir -p $(BUILD)/fuzz/corpus
+	ASAN_OPTIONS=detect_leaks=0 $(BUILD)/fuzz/fuzz/fuzz_picture -max_total_time=$(FUZZ_SECONDS) \
+		-max_len=65536 -rss_limit_mb=2048 $(BUILD)/fuzz/corpus fuzz/corpus

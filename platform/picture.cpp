@@ -13,7 +13,7 @@ namespace {
 // with an EOI marker after the start of the image's scan data; markers inside APPn segments
 // (an embedded thumbnail, say) are skipped so that they cannot stand in for the real end.
 // Reads only the segment headers and then the file from its end backwards, in chunks.
-bool jpegIsComplete(QFile &file)
+bool jpegIsComplete(QIODevice &file)
 {
     qint64 at = 2; // after SOI
     qint64 scan = -1;
@@ -47,9 +47,9 @@ bool jpegIsComplete(QFile &file)
     return false;
 }
 
-RuntimeError unreadable(const QString &path)
+RuntimeError unreadable()
 {
-    return RuntimeError(QStringLiteral("Invalid picture: %1").arg(path));
+    return RuntimeError(QStringLiteral("Invalid picture"));
 }
 
 } // namespace
@@ -59,34 +59,39 @@ Picture LoadPicture(const QString &path, QSize decodeBox)
     const QFileInfo info(path);
     if (!info.isFile() || !info.isReadable())
         throw RuntimeError(QStringLiteral("File not found: %1").arg(path));
-
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw RuntimeError(QStringLiteral("Permission denied: %1").arg(path));
+    return decodePicture(file, decodeBox);
+}
 
-    QImageReader reader(&file);
+Picture decodePicture(QIODevice &device, QSize decodeBox)
+{
+    QImageReader reader(&device);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
     const QByteArray format = reader.format();
     if (format.isEmpty())
-        throw unreadable(path);
+        throw unreadable();
 
     const QSize size = reader.size();
     if (!size.isValid() || size.isEmpty())
-        throw unreadable(path);
+        throw unreadable();
     // Decode no larger than the board can show; JPEG scales while decoding, which is what keeps
     // a 36-megapixel photo inside the allocation limit and fast.
     if (size.width() > decodeBox.width() || size.height() > decodeBox.height())
         reader.setScaledSize(size.scaled(decodeBox, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
 
-    const Picture picture = reader.read();
+    Picture picture = reader.read();
     if (picture.isNull())
-        throw unreadable(path);
-
-    if (format == "jpeg" || format == "jpg") {
-        if (!jpegIsComplete(file))
-            throw unreadable(path);
-    }
+        throw unreadable();
+    // A header may lie about the size (a GIF's screen, say): hold to the box all the same.
+    if (picture.width() > decodeBox.width() || picture.height() > decodeBox.height())
+        picture = picture.scaled(
+            picture.size().scaled(decodeBox, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)),
+            Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if ((format == "jpeg" || format == "jpg") && !jpegIsComplete(device))
+        throw unreadable();
     return picture;
 }
 

@@ -15,5 +15,9 @@ inline constexpr QSize PictureDecodeBox(1100, 1100);
 // missing, unreadable, not a picture, truncated or too large to decode raises RuntimeError.
 Picture LoadPicture(const QString &path, QSize decodeBox = PictureDecodeBox);
 
+// The same from an open device (the file's content, a buffer).
+class QIODevice;
+Picture decodePicture(QIODevice &device, QSize decodeBox = PictureDecodeBox);
+
 // Loads a picture the program carries itself; a missing one is an empty picture.
 Picture builtInPicture(const QString &resource);

@@ -10,6 +10,8 @@ NAME=$(basename "$0" .sh)
 XVFB_PID=
 GAME_PID=
 GAME_EXIT=
+GAME_ENV=()
+GAME_DIR=$PWD
 
 cleanup() {
     [[ -n $GAME_PID ]] && kill "$GAME_PID" 2>/dev/null || true
@@ -54,7 +56,7 @@ wait_window() { # NAME-REGEX -> window id
 # Starts the game and answers the resolution message box with the given key (Return = OK).
 start_game() {
     local answer=${1:-Return}
-    XDG_RUNTIME_DIR=$(mktemp -d) "$PUZZLE" &
+    (cd "$GAME_DIR" && exec env XDG_RUNTIME_DIR="$(mktemp -d)" "${GAME_ENV[@]}" "$PUZZLE") &
     GAME_PID=$!
     BOX=$(wait_window "Schermo attuale")
     sleep 0.3

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# The game starts and plays whatever the machine is like: no sound device (never here), a HOME
+# that is missing or unwritable, a working directory it cannot write, no fonts at all.
+source "$(dirname "$0")/lib.sh"
+PUZZLE=$(realpath "$PUZZLE")
+start_display 1024x768
+
+play_and_leave() { # CASE
+    start_game
+    menu c 0 # 1 X 2: always dealt exchanged
+    shot "$1-before.png"
+    click_at 447 532
+    sleep 0.3
+    shot "$1-dealt.png"
+    drag_from_to 447 119 447 325
+    sleep 0.3
+    shot "$1-played.png"
+    local dealt played
+    dealt=$(difference "$OUT/$1-before.png" "$OUT/$1-dealt.png")
+    played=$(difference "$OUT/$1-before.png" "$OUT/$1-played.png")
+    below 0.02 "$dealt" || fail "$1: the deal showed nothing new ($dealt)"
+    below "$played" "$dealt" || fail "$1: the swap did not restore the picture ($played vs $dealt)"
+    click_at 836 528 # Esci
+    wait_exit
+    [[ $GAME_EXIT == 0 ]] || fail "$1: exit code $GAME_EXIT"
+    echo "ok $1: started, dealt, played, left with code 0"
+}
+
+GAME_ENV=(HOME=/nonexistent/home)
+play_and_leave missing-home
+GAME_ENV=(HOME=/proc/self)
+play_and_leave unwritable-home
+GAME_ENV=()
+GAME_DIR=/proc
+play_and_leave read-only-directory
+GAME_DIR=$PWD
+empty=$(mktemp -d)
+printf '<?xml version="1.0"?>\n<fontconfig><dir>%s</dir><cachedir>%s</cachedir></fontconfig>\n' "$empty" "$empty" >"$empty/fonts.conf"
+GAME_ENV=(FONTCONFIG_FILE="$empty/fonts.conf" QT_QPA_FONTDIR="$empty")
+play_and_leave no-fonts
