@@ -4,7 +4,7 @@ JOBS    ?= $(shell nproc)
 PREFIX  ?= /usr/local
 CMAKE_GEN = -G Ninja
 
-.PHONY: run test build release deps assets bench install clean fuzz
+.PHONY: run test build release deps assets bench install package clean fuzz
 
 deps:
 	@tools/install-deps.sh
@@ -33,6 +33,10 @@ bench: release
 
 install: release
 	cmake --install $(BUILD)/release --prefix $(PREFIX)
+
+# A Debian package of the Release build, in $(BUILD)/release.
+package: release
+	cd $(BUILD)/release && cpack
 
 clean:
 	rm -rf $(BUILD)

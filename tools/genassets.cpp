@@ -142,13 +142,13 @@ void drawMountains(Scene &s, int w)
         QPainterPath ridge;
         ridge.moveTo(0, 300);
         double y = base[l] - 40;
-        for (int x = 0; x <= w; x += 6) {
+        for (int x = 0; x <= w + 6; x += 6) { // past the edge: no drop at the border
             y += s.uniform(-7, 7) + (base[l] - 45 - y) * 0.08;
             if (l == 0 && x % 150 < 6)
                 y -= 30;
             ridge.lineTo(x, y);
         }
-        ridge.lineTo(w, 300);
+        ridge.lineTo(w + 6, 300);
         ridge.closeSubpath();
         QLinearGradient g(0, base[l] - 80, 0, base[l] + 40);
         g.setColorAt(0, layers[l].lighter(130));
@@ -591,6 +591,20 @@ QByteArray icon16Colours()
     return b + big + small;
 }
 
+// The same magnet as a scalable icon, drawn on the 32-unit grid of the bitmap one.
+QByteArray magnetSvg()
+{
+    return QByteArray(R"(<?xml version="1.0" encoding="UTF-8"?>
+<svg xmlns="http://www.w3.org/2000/svg" width="32" height="32" viewBox="0 0 32 32">
+  <path d="M4 26 V14 A12 12 0 0 1 28 14 V26 H20 V14 A4 4 0 0 0 12 14 V26 Z"
+        fill="#ff0000" stroke="#800000" stroke-width="1" stroke-linejoin="round"/>
+  <rect x="4" y="24" width="8" height="6" fill="#c0c0c0" stroke="#808080" stroke-width="1"/>
+  <rect x="20" y="24" width="8" height="6" fill="#c0c0c0" stroke="#808080" stroke-width="1"/>
+  <path d="M6 22 V14" stroke="#ffffff" stroke-width="1"/>
+</svg>
+)");
+}
+
 // ---------- the button faces: multicoloured letters on white ----------
 
 QImage buttonFace(const QString &text, int w, int h, int pixelSize)
@@ -708,6 +722,8 @@ int main(int argc, char **argv)
                pictures + QStringLiteral("/mostra.bmp"), "BMP");
     for (int size : {16, 32, 48, 64, 128, 256})
         ok &= save(magnet(size), icons + QStringLiteral("/puzzle-%1.png").arg(size), "PNG");
+
+    ok &= write(icons + QStringLiteral("/puzzle.svg"), magnetSvg());
 
     const int rate = 44100;
     std::vector<double> chime;

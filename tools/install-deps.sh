@@ -8,7 +8,8 @@ packages=(
     qt6-base-dev qt6-multimedia-dev qt6-translations-l10n qt6-l10n-tools
     fonts-liberation2
     xvfb xauth xdotool x11-utils imagemagick
-    libjpeg-turbo-progs clang libclang-rt-14-dev libx11-dev
+    libjpeg-turbo-progs clang libclang-rt-14-dev libx11-dev libxtst-dev
+    desktop-file-utils appstream
 )
 
 missing=()

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs into a temporary prefix and starts the game the way the launcher does, from there.
+# Usage: install.sh PUZZLE BUILD_DIR
+BUILD_DIR=${2:?usage: install.sh PUZZLE BUILD_DIR}
+set -- "$1"
+source "$(dirname "$0")/lib.sh"
+
+prefix=$(mktemp -d)
+cmake --install "$BUILD_DIR" --prefix "$prefix" >/dev/null
+appid=io.github.puzzletiles.Puzzle
+for file in bin/puzzle share/applications/$appid.desktop share/metainfo/$appid.metainfo.xml \
+    share/icons/hicolor/scalable/apps/$appid.svg; do
+    [[ -f $prefix/$file ]] || fail "not installed: $file"
+done
+for size in 16 32 48 64 128 256; do
+    icon=$prefix/share/icons/hicolor/${size}x${size}/apps/$appid.png
+    [[ $(identify -format '%wx%h' "$icon") == "${size}x${size}" ]] || fail "icon $size is not ${size}x${size}"
+done
+readelf -d "$prefix/bin/puzzle" | grep -E "R(UN)?PATH" | grep -q "$BUILD_DIR" && fail "the installed binary loads from the build tree"
+
+# The launcher's command, found on the PATH as a desktop would, started away from the sources.
+command=$(sed -n 's/^Exec=//p' "$prefix/share/applications/$appid.desktop")
+PUZZLE=$(PATH="$prefix/bin:$PATH" command -v "$command")
+[[ $PUZZLE == "$prefix/bin/puzzle" ]] || fail "the launcher runs '$PUZZLE'"
+GAME_DIR=/
+start_display 1024x768
+start_game
+shot installed.png
+[[ $(count_colour installed.png 180 30 360 300 '#FFFFC0') -lt 100 ]] || fail "the installed game shows no photograph"
+echo "ok: installed to $prefix, started from the launcher, the board shows"
+rm -rf "$prefix"
