@@ -5,21 +5,24 @@ source "$(dirname "$0")/lib.sh"
 PUZZLE=$(realpath "$PUZZLE")
 start_display 1024x768
 
+changed_from() { # BEFORE AFTER
+    shot "$2"
+    below 0.02 "$(difference "$OUT/$1" "$OUT/$2")"
+}
+restored() { # CASE: closer to the picture than the deal was
+    shot "$1-played.png"
+    below "$(difference "$OUT/$1-before.png" "$OUT/$1-played.png")" "$(difference "$OUT/$1-before.png" "$OUT/$1-dealt.png")"
+}
+
 play_and_leave() { # CASE
     start_game
     menu c 0 # 1 X 2: always dealt exchanged
     shot "$1-before.png"
     click_at 447 532
-    sleep 0.3
-    shot "$1-dealt.png"
+    eventually "$1: the deal showed nothing new" changed_from "$1-before.png" "$1-dealt.png"
     drag_from_to 447 119 447 325
-    sleep 0.3
-    shot "$1-played.png"
-    local dealt played
-    dealt=$(difference "$OUT/$1-before.png" "$OUT/$1-dealt.png")
-    played=$(difference "$OUT/$1-before.png" "$OUT/$1-played.png")
-    below 0.02 "$dealt" || fail "$1: the deal showed nothing new ($dealt)"
-    below "$played" "$dealt" || fail "$1: the swap did not restore the picture ($played vs $dealt)"
+    eventually "$1: the swap did not restore the picture" restored "$1"
+
     click_at 836 528 # Esci
     wait_exit
     [[ $GAME_EXIT == 0 ]] || fail "$1: exit code $GAME_EXIT"

@@ -107,20 +107,37 @@ drag_from_to() {
     xdotool mouseup 1
     sleep 0.15
 }
-menu() { # KEY INDEX: open a menu by its access key and choose the item at INDEX
+# Retries a check for up to ten seconds: a busy machine repaints late, never wrongly.
+eventually() { # DESCRIPTION CHECK [ARGS...]
+    local what=$1
+    shift
+    for _ in $(seq 100); do
+        "$@" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    fail "$what"
+}
+game_windows() { xdotool search --onlyvisible --pid "$GAME_PID" 2>/dev/null | wc -l; }
+more_windows_than() { [[ $(game_windows) -gt $1 ]]; }
+windows_back_to() { [[ $(game_windows) -le $1 ]]; }
+menu() { # KEY INDEX [opens-dialog]: open a menu by its access key and choose the item at INDEX
+    local before
+    before=$(game_windows)
     xdotool windowfocus --sync "$BOARD"
     xdotool key "alt+$1"
-    sleep 0.3
+    eventually "the menu alt+$1 did not open" more_windows_than "$before"
+    sleep 0.1
     for ((i = 0; i < $2; i++)); do xdotool key Down; done
     xdotool key Return
-    sleep 0.3
+    [[ ${3:-} == opens-dialog ]] || eventually "the menu alt+$1 did not close" windows_back_to "$before"
 }
+no_window() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
 
 shot() { # FILE: the board window as the player sees it
     import -window "$BOARD" "$OUT/$1"
 }
-# Client-area crop of a screenshot: FILE X Y W H -> FILE-crop.png
-crop() { convert "$OUT/$1" -crop "${4}x${5}+${2}+$(($3 + MENU_H))" +repage "$OUT/${1%.png}-crop.png"; }
+# Client-area crop of a screenshot: FILE X Y W H [OUTPUT] -> OUTPUT, by default FILE-crop.png
+crop() { convert "$OUT/$1" -crop "${4}x${5}+${2}+$(($3 + MENU_H))" +repage "$OUT/${6:-${1%.png}-crop.png}"; }
 # Number of pixels of a colour (#RRGGBB) within a client-area rectangle of a screenshot.
 count_colour() { # FILE X Y W H COLOUR
     convert "$OUT/$1" -crop "${4}x${5}+${2}+$(($3 + MENU_H))" +repage -fill black +opaque "$6" \

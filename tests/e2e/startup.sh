@@ -3,16 +3,19 @@
 # showing the whole photograph on the light-yellow background.
 source "$(dirname "$0")/lib.sh"
 
+photo_shown() { # FILE
+    shot "$1"
+    [[ $(count_colour "$1" 180 30 360 300 '#FFFFC0') -lt 100 ]]
+}
+
 check_screen() { # SCREEN ANSWER EXPECTED_WIDTH
     start_display "$1"
     start_game "$2"
     [[ $WIN_W == "$3" ]] || fail "$1: board is $WIN_W wide, expected $3"
     local file="$NAME-$1.png"
-    shot "$file"
     # The photograph fills Image1, the background around it is light yellow.
-    local photo
-    photo=$(count_colour "$file" 180 30 360 300 '#FFFFC0')
-    [[ $photo -lt 100 ]] || fail "$1: the photograph is not shown ($photo yellow pixels)"
+    eventually "$1: the photograph is not shown" photo_shown "$file"
+
     local yellow
     yellow=$(count_colour "$file" 0 0 100 200 '#FFFFC0')
     [[ $yellow -gt 15000 ]] || fail "$1: no light-yellow background ($yellow)"
