@@ -28,7 +28,7 @@ assets: build
 	$(BUILD)/dev/tools/genassets .
 
 bench: release
-	@cmake --build $(BUILD)/release --target puzzle_bench -j $(JOBS)
+	@cmake --build $(BUILD)/release --target puzzle_bench bench_reference xstart -j $(JOBS)
 	bench/run.sh $(BUILD)/release
 
 install: release

@@ -40,9 +40,9 @@ start_display() {
     rm -f "$fdfile"
 }
 
-wait_window() { # NAME-REGEX -> window id
+wait_window() { # NAME-REGEX -> window id; a slow start (sanitizers, no font cache) is no failure
     local id
-    for _ in $(seq 150); do
+    for _ in $(seq 600); do
         id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
         if [[ -n $id ]]; then
             echo "$id"
