@@ -29,6 +29,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Puzzle"));
     QApplication::setDesktopFileName(QStringLiteral(PUZZLE_APP_ID));
     QApplication::setQuitOnLastWindowClosed(false);
+    useClassicDialogButtons();
 
     // Qt's own buttons and dialogs speak Italian, as the game does.
     QTranslator qtTranslator;
@@ -39,7 +40,8 @@ int main(int argc, char *argv[])
     QtScreenMetrics screen;
     QtMessageBox messages;
     QtFileOpenDialog dialog;
-    QtMediaPlayer player;
+    const QString here = QCoreApplication::applicationDirPath();
+    QtMediaPlayer player({here, here + QStringLiteral("/../" PUZZLE_LIBDIR "/puzzle")});
     ClockRandom random(static_cast<std::uint64_t>(ClockRandom::systemClock()));
     Sfondo sfondo(screen, messages, BoardServices {dialog, player, random});
     sfondo.Show();

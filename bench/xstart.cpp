@@ -9,14 +9,16 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <string>
 #include <fcntl.h>
+#include <string>
 #include <unistd.h>
 
 namespace {
 double now()
 {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    return std::chrono::duration<double, std::milli>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 std::string nameOf(Display *display, Window window)
@@ -58,7 +60,8 @@ int main(int argc, char **argv)
     if (i < argc && std::strcmp(argv[i], "--") != 0)
         second = argv[i++];
     if (i >= argc || std::strcmp(argv[i], "--") != 0 || i + 1 >= argc || first.empty()) {
-        std::fprintf(stderr, "usage: xstart [--answer] FIRST_TITLE [SECOND_TITLE] -- PROGRAM [ARGS...]\n");
+        std::fprintf(stderr,
+                     "usage: xstart [--answer] FIRST_TITLE [SECOND_TITLE] -- PROGRAM [ARGS...]\n");
         return 2;
     }
     char **program = argv + i + 1;

@@ -35,6 +35,7 @@ void PictureBox::setPicture(const Picture &picture)
 {
     m_picture = picture;
     m_cacheValid = false;
+    updateOpacity();
     update();
 }
 
@@ -42,7 +43,16 @@ void PictureBox::setStretch(bool stretch)
 {
     m_stretch = stretch;
     m_cacheValid = false;
+    updateOpacity();
     update();
+}
+
+// A stretched picture without transparency covers the whole control: what lies beneath need
+// not be repainted with it.
+void PictureBox::updateOpacity()
+{
+    setAttribute(Qt::WA_OpaquePaintEvent,
+                 m_stretch && !m_picture.isNull() && !m_picture.hasAlphaChannel());
 }
 
 void PictureBox::setBorderStyle(int style)

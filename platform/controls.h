@@ -78,6 +78,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void updateOpacity();
+
     int m_index;
     Picture m_picture;
     bool m_stretch = false;

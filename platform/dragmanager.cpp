@@ -45,9 +45,10 @@ private:
 class DropMarker : public QWidget
 {
 public:
-    explicit DropMarker(QWidget *window)
+    DropMarker(QWidget *window, const QRect &where)
         : QWidget(window)
     {
+        setGeometry(where);
         setAttribute(Qt::WA_TransparentForMouseEvents);
         setAttribute(Qt::WA_NoSystemBackground);
     }
@@ -118,11 +119,10 @@ void DragManager::begin(PictureBox *source, Mode mode, QPointF windowPosition)
     m_clickPressed = false;
     m_grabOffset = windowPosition - QPointF(source->mapTo(m_window, QPoint(0, 0)));
     m_image = new DragImage(m_window, source->shownPixmap(), source->size());
+    follow(windowPosition); // placed before it is shown: nothing else is repainted
     m_image->show();
     m_image->raise();
-    m_marker = new DropMarker(m_window);
     QGuiApplication::setOverrideCursor(Qt::ClosedHandCursor);
-    follow(windowPosition);
 }
 
 void DragManager::follow(QPointF windowPosition)
@@ -139,12 +139,17 @@ void DragManager::follow(QPointF windowPosition)
         if (m_target)
             m_target->setDropHighlight(true);
     }
-    if (m_marker) {
-        m_marker->setVisible(m_target);
-        if (m_target) {
-            m_marker->setGeometry(QRect(m_target->mapTo(m_window, QPoint(0, 0)), m_target->size()));
-            m_marker->raise();
-        }
+    if (m_target) {
+        // Made where it is needed, in place before it shows: a new child elsewhere would
+        // repaint the window's corner.
+        const QRect where(m_target->mapTo(m_window, QPoint(0, 0)), m_target->size());
+        if (!m_marker)
+            m_marker = new DropMarker(m_window, where);
+        m_marker->setGeometry(where);
+        m_marker->show();
+        m_marker->raise();
+    } else if (m_marker) {
+        m_marker->hide();
     }
 }
 

@@ -2,13 +2,35 @@
 
 #include "runtimeerror.h"
 
+#include "sounddevice.h"
+#include <QApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QLibrary>
 #include <QMessageBox>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
-#include <QSoundEffect>
+
+namespace {
+class ClassicDialogButtons : public QProxyStyle
+{
+public:
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *returnData) const override
+    {
+        if (hint == SH_DialogButtonBox_ButtonsHaveIcons)
+            return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+} // namespace
+
+void useClassicDialogButtons()
+{
+    QApplication::setStyle(new ClassicDialogButtons);
+}
 
 int QtMessageBox::MsgBox(const QString &prompt, int buttons, const QString &title)
 {
@@ -65,8 +87,26 @@ void QtFileOpenDialog::ShowOpen()
         throw RuntimeError(QStringLiteral("Cancel was selected"));
 }
 
-QtMediaPlayer::QtMediaPlayer() = default;
+QtMediaPlayer::QtMediaPlayer(QStringList moduleDirs)
+    : m_moduleDirs(std::move(moduleDirs))
+{ }
 QtMediaPlayer::~QtMediaPlayer() = default;
+
+SoundDevice *QtMediaPlayer::device()
+{
+    if (!m_loadTried) {
+        m_loadTried = true;
+        for (const QString &dir : std::as_const(m_moduleDirs)) {
+            QLibrary module(dir + QStringLiteral("/puzzle_sound"));
+            if (auto create
+                = reinterpret_cast<CreateSoundDevice>(module.resolve(CreateSoundDeviceSymbol))) {
+                m_device.reset(create());
+                break;
+            }
+        }
+    }
+    return m_device.get();
+}
 
 QUrl QtMediaPlayer::resolve(const QString &fileName)
 {
@@ -86,20 +126,16 @@ void QtMediaPlayer::setCommand(const QString &command)
 {
     const QString word = command.trimmed().toLower();
     if (word == QLatin1String("close")) {
-        if (m_effect)
-            m_effect->stop();
+        if (m_device)
+            m_device->close();
         m_open = false;
     } else if (word == QLatin1String("open")) {
         const QUrl source = resolve(m_fileName);
-        m_open = source.isValid();
-        if (!m_open)
-            return;
-        if (!m_effect)
-            m_effect = std::make_unique<QSoundEffect>();
-        if (m_effect->source() != source)
-            m_effect->setSource(source);
+        m_open = source.isValid() && device();
+        if (m_open)
+            m_device->open(source);
     } else if (word == QLatin1String("play")) {
-        if (m_effect && m_open)
-            m_effect->play();
+        if (m_open)
+            m_device->play();
     }
 }

@@ -5,7 +5,7 @@
 #include <QUrl>
 #include <memory>
 
-class QSoundEffect;
+class SoundDevice;
 
 class QtMessageBox : public MessageBoxService
 {
@@ -26,25 +26,37 @@ public:
     void ShowOpen() override;
 };
 
-// Plays sound files with QSoundEffect, never blocking. The Windows system sounds the game names
-// map to the bundled ones; where the named file exists, it is played itself. The audio device
-// is opened at the first sound, not before; without one, nothing is heard and nothing is said.
+// Plays sound files, never blocking. The Windows system sounds the game names map to the
+// bundled ones; where the named file exists, it is played itself. The audio backend is loaded
+// and the device opened at the first sound, not before; without them, nothing is heard and
+// nothing is said.
 class QtMediaPlayer : public MediaPlayer
 {
 public:
-    QtMediaPlayer();
+    // Where the backend module is looked for, first found first.
+    explicit QtMediaPlayer(QStringList moduleDirs = {});
     ~QtMediaPlayer() override;
     void setFileName(const QString &fileName) override { m_fileName = fileName; }
     void setCommand(const QString &command) override;
+
+    bool deviceLoaded() const { return m_device != nullptr; }
 
     // Where a file name is played from: the file itself, a bundled stand-in, or nothing.
     static QUrl resolve(const QString &fileName);
 
 private:
+    SoundDevice *device();
+
+    QStringList m_moduleDirs;
     QString m_fileName;
-    std::unique_ptr<QSoundEffect> m_effect;
+    std::unique_ptr<SoundDevice> m_device;
+    bool m_loadTried = false;
     bool m_open = false;
 };
+
+// Dialog buttons without icons, as classic message boxes have them; it also spares the icon
+// theme look-up when the first box opens. Installs itself as the application's style.
+void useClassicDialogButtons();
 
 // The wildcard a file dialog needs to match a pattern such as "*.jpg" in any letter case.
 QString caseInsensitivePattern(const QString &pattern);

@@ -14,6 +14,12 @@ Sfondo::Sfondo(ScreenMetrics &screen, MessageBoxService &messages, BoardServices
 {
     setObjectName(QStringLiteral("Sfondo"));
     setCaption(QStringLiteral("Puzzle"));
+}
+
+// The window's own set-up waits until the resolution box has been answered: the player sees
+// the box first, so nothing else should stand before it.
+void Sfondo::setUpWindow()
+{
     setBackColor(LightYellow);
     setWindowIcon(QIcon(QString::fromLatin1(IconResource)));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
@@ -53,6 +59,7 @@ void Sfondo::Form_Load()
         + signedNumber(ScreenHeight.toLongLong());
     const int answer = m_messages.MsgBox(text, MessageBoxService::vbOKCancel, MessageTitle);
     Q_UNUSED(answer);
+    setUpWindow();
     // Without a window manager "maximized" means nothing, so fill the screen ourselves too.
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         setGeometry(screen->availableGeometry());

@@ -33,6 +33,7 @@ public:
     static inline const QString MessageTitle = QStringLiteral(" Schermo attuale");
 
 private:
+    void setUpWindow();
     void showChosenBoard();
 
     ScreenMetrics &m_screen;

@@ -380,11 +380,23 @@ private slots:
         QVERIFY(QtMediaPlayer::resolve(QStringLiteral("C:\\nowhere\\other.wav")).isEmpty());
         QVERIFY(QFile::exists(QStringLiteral(":/media/tada.wav")));
         QVERIFY(QFile::exists(QStringLiteral(":/media/notify.wav")));
-        QtMediaPlayer player; // an unknown file plays nothing and says nothing
-        player.setFileName(QStringLiteral("C:\\nowhere\\other.wav"));
+        QtMediaPlayer player({QStringLiteral("/nonexistent"), QStringLiteral(PUZZLE_SOUND_DIR)});
+        player.setFileName(QStringLiteral("C:\\nowhere\\other.wav")); // plays nothing, says nothing
         player.setCommand(QStringLiteral("close"));
         player.setCommand(QStringLiteral("open"));
         player.setCommand(QStringLiteral("play"));
+        QVERIFY2(!player.deviceLoaded(), "no audio backend before the first sound");
+        player.setFileName(QStringLiteral("C:\\WINDOWS\\Media\\tada.wav"));
+        player.setCommand(QStringLiteral("close"));
+        player.setCommand(QStringLiteral("open"));
+        player.setCommand(QStringLiteral("play"));
+        QVERIFY2(player.deviceLoaded(), "the backend module loads at the first sound");
+
+        QtMediaPlayer nowhere({QStringLiteral("/nonexistent")}); // no backend: silence, no error
+        nowhere.setFileName(QStringLiteral("C:\\WINDOWS\\Media\\tada.wav"));
+        nowhere.setCommand(QStringLiteral("open"));
+        nowhere.setCommand(QStringLiteral("play"));
+        QVERIFY(!nowhere.deviceLoaded());
     }
 
 private:

@@ -9,7 +9,7 @@ packages=(
     fonts-liberation2
     xvfb xauth xdotool x11-utils imagemagick
     libjpeg-turbo-progs clang libclang-rt-14-dev libx11-dev libxtst-dev
-    desktop-file-utils appstream
+    desktop-file-utils appstream bc
 )
 
 missing=()
