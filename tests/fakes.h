@@ -4,6 +4,7 @@
 
 #include "puzzleform.h"
 #include "services.h"
+#include "sfondo.h"
 
 #include <QStringList>
 #include <QTest>
@@ -72,6 +73,13 @@ public:
     }
 };
 
+// Makes the next deal of n tiles put these cells on tiles 0, 1, 2, ...
+inline void script(FakeRandom &random, const QList<int> &cells)
+{
+    for (int cell : cells)
+        random.script.push_back((float(cell) + 0.5f) / float(cells.size()));
+}
+
 class FakeFileDialog : public FileOpenDialog
 {
 public:
@@ -115,6 +123,23 @@ public:
         }
         return count;
     }
+};
+
+// The start-up window on a screen of the given size, with fakes behind it.
+struct Startup
+{
+    Startup(int width, int height, int answer = MessageBoxService::vbOK)
+        : screen(width, height)
+        , sfondo(screen, messages, BoardServices {dialog, player, random})
+    {
+        messages.answer = answer;
+    }
+    FakeScreen screen;
+    FakeMessageBox messages;
+    FakeFileDialog dialog;
+    FakePlayer player;
+    FakeRandom random;
+    Sfondo sfondo;
 };
 
 // A board window as the start-up window would open it, with fakes behind it.

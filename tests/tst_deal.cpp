@@ -5,13 +5,7 @@
 #include <QTest>
 
 namespace {
-// Makes the next deal of n tiles put these cells on tiles 0, 1, 2, ...
-void script(FakeRandom &random, const QList<int> &cells)
-{
-    for (int cell : cells)
-        random.script.push_back((float(cell) + 0.5f) / float(cells.size()));
-}
-
+// What the player is asked to do to play one sound.
 QStringList sequence(const QString &file)
 {
     return {QStringLiteral("file=") + file, QStringLiteral("close"), QStringLiteral("open"),

@@ -6,12 +6,6 @@
 #include <QTest>
 
 namespace {
-void script(FakeRandom &random, const QList<int> &cells)
-{
-    for (int cell : cells)
-        random.script.push_back((float(cell) + 0.5f) / float(cells.size()));
-}
-
 void expectPictureShown(Board &b)
 {
     QVERIFY(!b.form.Frame1->isVisible());

@@ -27,12 +27,9 @@ private slots:
         QFETCH(int, width);
         QFETCH(int, height);
         QFETCH(bool, small);
-        FakeScreen screen(width, height);
-        FakeMessageBox messages;
-        FakeFileDialog dialog;
-        FakePlayer player;
-        FakeRandom random;
-        Sfondo sfondo(screen, messages, BoardServices {dialog, player, random});
+        Startup start(width, height);
+        Sfondo &sfondo = start.sfondo;
+        FakeScreen &screen = start.screen;
         sfondo.Show();
         PuzzleForm *board = small ? sfondo.Puzzle_3m() : sfondo.Puzzle_03();
         QVERIFY(board);
@@ -45,13 +42,9 @@ private slots:
 
     void theResolutionMessageReadsCharacterForCharacter()
     {
-        FakeScreen screen(800, 600);
-        FakeMessageBox messages;
-        messages.answer = MessageBoxService::vbCancel; // Cancel goes on exactly like OK
-        FakeFileDialog dialog;
-        FakePlayer player;
-        FakeRandom random;
-        Sfondo sfondo(screen, messages, BoardServices {dialog, player, random});
+        Startup start(800, 600, MessageBoxService::vbCancel);
+        Sfondo &sfondo = start.sfondo;
+        FakeMessageBox &messages = start.messages;
         sfondo.Show();
         QCOMPARE(messages.calls.size(), 1);
         QCOMPARE(messages.calls[0].prompt,
@@ -66,12 +59,8 @@ private slots:
 
     void theBackgroundIsADisabledLightYellowScreenBehindTheBoard()
     {
-        FakeScreen screen(1024, 768);
-        FakeMessageBox messages;
-        FakeFileDialog dialog;
-        FakePlayer player;
-        FakeRandom random;
-        Sfondo sfondo(screen, messages, BoardServices {dialog, player, random});
+        Startup start(1024, 768);
+        Sfondo &sfondo = start.sfondo;
         sfondo.Show();
         QVERIFY(sfondo.isVisible());
         QVERIFY(!sfondo.isEnabled());
@@ -86,12 +75,9 @@ private slots:
 
     void focusOnTheBackgroundBringsTheSameBoardBackUnchanged()
     {
-        FakeScreen screen(1024, 768);
-        FakeMessageBox messages;
-        FakeFileDialog dialog;
-        FakePlayer player;
-        FakeRandom random;
-        Sfondo sfondo(screen, messages, BoardServices {dialog, player, random});
+        Startup start(1024, 768);
+        Sfondo &sfondo = start.sfondo;
+        FakeMessageBox &messages = start.messages;
         sfondo.Show();
         PuzzleForm *board = sfondo.Puzzle_03();
         board->Cmd_Scambia->click();
