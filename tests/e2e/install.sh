@@ -8,9 +8,9 @@ source "$(dirname "$0")/lib.sh"
 prefix=$(mktemp -d)
 cmake --install "$BUILD_DIR" --prefix "$prefix" >/dev/null
 appid=io.github.puzzletiles.Puzzle
-for file in bin/puzzle share/applications/$appid.desktop share/metainfo/$appid.metainfo.xml \
+for file in bin/puzzle lib*/puzzle/puzzle_sound.so share/applications/$appid.desktop share/metainfo/$appid.metainfo.xml \
     share/icons/hicolor/scalable/apps/$appid.svg; do
-    [[ -f $prefix/$file ]] || fail "not installed: $file"
+    compgen -G "$prefix/$file" >/dev/null || fail "not installed: $file"
 done
 for size in 16 32 48 64 128 256; do
     icon=$prefix/share/icons/hicolor/${size}x${size}/apps/$appid.png
