@@ -30,10 +30,10 @@ PuzzleForm::PuzzleForm(const BoardDefinition &definition, BoardServices services
 void PuzzleForm::createControls()
 {
     QWidget *window = client();
-    for (const ControlSpec &spec : boardControls()) {
-        const QRectF g = m_definition.geometry[static_cast<int>(spec.id)];
-        const QString name = QString::fromLatin1(spec.name);
-        switch (spec.kind) {
+    for (const ControlSpec &entry : boardControls()) {
+        const QRectF g = m_definition.geometry[static_cast<int>(entry.id)];
+        const QString name = QString::fromLatin1(entry.name);
+        switch (entry.kind) {
         case Kind::Player: {
             MMControl1Widget = new QWidget(window);
             MMControl1Widget->setObjectName(name);
@@ -42,14 +42,14 @@ void PuzzleForm::createControls()
             break;
         }
         case Kind::Button: {
-            const bool exit = spec.id == ControlId::Cmd_Esci;
+            const bool exit = entry.id == ControlId::Cmd_Esci;
             auto *button = new PictureButton(
                 window,
                 builtInPicture(QString::fromLatin1(exit ? ExitFaceResource : DealFaceResource)),
-                QString::fromUtf8(spec.caption));
+                QString::fromUtf8(entry.caption));
             button->setObjectName(name);
-            if (spec.background.isValid())
-                button->setBackColor(spec.background);
+            if (entry.background.isValid())
+                button->setBackColor(entry.background);
             button->Move(g.left(), g.top(), g.width(), g.height());
             (exit ? Cmd_Esci : Cmd_Scambia) = button;
             break;
@@ -57,7 +57,7 @@ void PuzzleForm::createControls()
         case Kind::Frame: {
             Frame1 = new Frame(window);
             Frame1->setObjectName(name);
-            Frame1->setBackColor(spec.background);
+            Frame1->setBackColor(entry.background);
             Frame1->Move(g.left(), g.top(), g.width(), g.height());
             for (int i = 0; i < TileArraySize; ++i) {
                 auto *tile = new PictureBox(Frame1, i);
@@ -67,26 +67,26 @@ void PuzzleForm::createControls()
                 tile->Move(t.left(), t.top(), t.width(), t.height());
                 Image2Array[i] = tile;
             }
-            Frame1->setVisible(spec.visible);
+            Frame1->setVisible(entry.visible);
             break;
         }
         case Kind::Label: {
             auto *label = new Label(window);
             label->setObjectName(name);
-            label->setCaption(QString::fromUtf8(spec.caption));
-            label->setForeColor(spec.foreground);
-            label->setBackColor(spec.background);
+            label->setCaption(QString::fromUtf8(entry.caption));
+            label->setForeColor(entry.foreground);
+            label->setBackColor(entry.background);
             const double points
-                = spec.id == ControlId::Label1 ? m_definition.label1Points : spec.font.points;
+                = entry.id == ControlId::Label1 ? m_definition.label1Points : entry.font.points;
             label->setFont(
-                legacyFont(QString::fromLatin1(spec.font.family), points, spec.font.bold));
-            label->setAlignment((spec.align == Align::Center ? Qt::AlignHCenter : Qt::AlignLeft)
+                legacyFont(QString::fromLatin1(entry.font.family), points, entry.font.bold));
+            label->setAlignment((entry.align == Align::Center ? Qt::AlignHCenter : Qt::AlignLeft)
                                 | Qt::AlignTop);
-            if (spec.tooltip)
-                label->setToolTip(QString::fromUtf8(spec.tooltip));
+            if (entry.tooltip)
+                label->setToolTip(QString::fromUtf8(entry.tooltip));
             label->Move(g.left(), g.top(), g.width(), g.height());
-            label->setVisible(spec.visible);
-            switch (spec.id) {
+            label->setVisible(entry.visible);
+            switch (entry.id) {
             case ControlId::Label6:
                 Label6 = label;
                 break;
@@ -123,12 +123,12 @@ void PuzzleForm::createControls()
         case Kind::Picture: {
             auto *picture = new PictureBox(window);
             picture->setObjectName(name);
-            picture->setStretch(spec.stretch);
-            picture->setDragMode(spec.dragMode);
-            picture->setBorderStyle(spec.borderStyle);
+            picture->setStretch(entry.stretch);
+            picture->setDragMode(entry.dragMode);
+            picture->setBorderStyle(entry.borderStyle);
             picture->Move(g.left(), g.top(), g.width(), g.height());
-            picture->setVisible(spec.visible);
-            switch (spec.id) {
+            picture->setVisible(entry.visible);
+            switch (entry.id) {
             case ControlId::Image5:
                 Image5 = picture;
                 break;
@@ -204,8 +204,8 @@ QWidget *PuzzleForm::control(ControlId id) const
 
 void PuzzleForm::createMenus()
 {
-    const auto text = [](const MenuSpec &spec) {
-        return QString::fromUtf8(spec.caption);
+    const auto text = [](const MenuSpec &entry) {
+        return QString::fromUtf8(entry.caption);
     };
     mnu_immagine = addMenu(text(::mnu_immagine));
     mnu_carica = addMenuItem(mnu_immagine, text(::mnu_carica));
