@@ -309,7 +309,9 @@ void Window::Show()
     if (!m_loaded) {
         m_loaded = true;
         guarded([this] { Form_Load(); });
-        if (g_ending)
+        // A load handler that showed the window itself has also arranged what lies above it
+        // (the background opens the board over itself): raising it now would cover that.
+        if (g_ending || isVisible())
             return;
     }
     show();

@@ -24,6 +24,10 @@ check_screen() { # SCREEN ANSWER EXPECTED_WIDTH
     local corner
     corner=$(convert "$OUT/$NAME-$1-screen.png" -format '%[hex:p{2,2}]' info:)
     [[ $corner == FFFFC0* ]] || fail "$1: the screen corner is $corner, not the background"
+    # ... and the board lies above it: the screen shows the photograph where the board has it.
+    local middle
+    middle=$(convert "$OUT/$NAME-$1-screen.png" -format "%[hex:p{$((CLIENT_X + 300)),$((CLIENT_Y + 150))}]" info:)
+    [[ $middle != FFFFC0* ]] || fail "$1: the background covers the board"
     echo "ok $1: board $WIN_W x $CLIENT_H, screenshot $OUT/$file"
     cleanup
     GAME_PID=
