@@ -45,5 +45,8 @@ int main(int argc, char *argv[])
     ClockRandom random(static_cast<std::uint64_t>(ClockRandom::systemClock()));
     Sfondo sfondo(screen, messages, BoardServices {dialog, player, random});
     sfondo.Show();
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    if (player.deviceLoaded())
+        leaveProcess(code);
+    return code;
 }

@@ -2,6 +2,9 @@
 
 #include "runtimeerror.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "sounddevice.h"
 #include <QApplication>
 #include <QFile>
@@ -26,6 +29,16 @@ public:
     }
 };
 } // namespace
+
+extern "C" void __lsan_do_leak_check() __attribute__((weak));
+
+void leaveProcess(int code)
+{
+    std::fflush(nullptr);
+    if (&__lsan_do_leak_check)
+        __lsan_do_leak_check();
+    std::quick_exit(code);
+}
 
 void useClassicDialogButtons()
 {

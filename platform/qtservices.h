@@ -54,6 +54,11 @@ private:
     bool m_open = false;
 };
 
+// Ends the process without running the libraries' exit handlers. Once the audio stack has been
+// loaded its exit handlers can hang (they wait on a sound-server thread); the game has nothing
+// to save, so nothing is lost. Sanitizer builds still check for leaks first.
+[[noreturn]] void leaveProcess(int code);
+
 // Dialog buttons without icons, as classic message boxes have them; it also spares the icon
 // theme look-up when the first box opens. Installs itself as the application's style.
 void useClassicDialogButtons();
