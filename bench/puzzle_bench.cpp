@@ -82,7 +82,7 @@ public:
                          : watched->objectName()];
         return false;
     }
-    int tiles(const PuzzleForm &) const
+    int tiles() const
     {
         int n = 0;
         for (const auto &[name, count] : paints)
@@ -150,7 +150,7 @@ int main(int argc, char **argv)
                 if (!name.startsWith(QLatin1String("Image2(")))
                     others << name;
             }
-            std::printf("%-24s %12.3f %14d %s\n", name, median(ms), c.tiles(form),
+            std::printf("%-24s %12.3f %14d %s\n", name, median(ms), c.tiles(),
                         qPrintable(others.join(QLatin1Char(' '))));
         };
         const auto measure = [&](const char *name, QAction *method, auto &&move) {
@@ -220,7 +220,7 @@ int main(int argc, char **argv)
         QTest::mouseMove(window, p + QPoint(4, 0));
         QTest::qWait(5);
         std::printf("%-24s %12.3f %14d %s\n", "drag: one pointer step", median(ms),
-                    counter.tiles(form), "(tiles under the dragged picture only)");
+                    counter.tiles(), "(tiles under the dragged picture only)");
         QTest::mouseRelease(window, Qt::LeftButton, {}, p);
         return 0;
     }
