@@ -6,6 +6,8 @@
 #include <QAction>
 #include <QMenu>
 #include <cmath>
+#include <utility>
+#include <variant>
 
 PuzzleForm::PuzzleForm(const BoardDefinition &definition, BoardServices services)
     : CommonDialog1(services.CommonDialog1)
@@ -27,127 +29,56 @@ PuzzleForm::PuzzleForm(const BoardDefinition &definition, BoardServices services
     connectEvents();
 }
 
+namespace {
+// Where each control of the definition lives on the window; its type says what is made.
+using ControlMember
+    = std::variant<QWidget * PuzzleForm::*, PictureButton * PuzzleForm::*, Frame * PuzzleForm::*,
+                   Label * PuzzleForm::*, PictureBox * PuzzleForm::*>;
+
+constexpr std::array<std::pair<ControlId, ControlMember>, ControlCount> ControlMembers {{
+    {ControlId::MMControl1, &PuzzleForm::MMControl1Widget},
+    {ControlId::Cmd_Esci, &PuzzleForm::Cmd_Esci},
+    {ControlId::Cmd_Scambia, &PuzzleForm::Cmd_Scambia},
+    {ControlId::Frame1, &PuzzleForm::Frame1},
+    {ControlId::Label6, &PuzzleForm::Label6},
+    {ControlId::Image5, &PuzzleForm::Image5},
+    {ControlId::Image3, &PuzzleForm::Image3},
+    {ControlId::Image4, &PuzzleForm::Image4},
+    {ControlId::Image1, &PuzzleForm::Image1},
+    {ControlId::Label5, &PuzzleForm::Label5},
+    {ControlId::Label3, &PuzzleForm::Label3},
+    {ControlId::Lbl_Esatti, &PuzzleForm::Lbl_Esatti},
+    {ControlId::Label2, &PuzzleForm::Label2},
+    {ControlId::Lbl_Errati, &PuzzleForm::Lbl_Errati},
+    {ControlId::Lbl_Colonne, &PuzzleForm::Lbl_Colonne},
+    {ControlId::Lbl_Righe, &PuzzleForm::Lbl_Righe},
+    {ControlId::Label4, &PuzzleForm::Label4},
+    {ControlId::Label1, &PuzzleForm::Label1},
+}};
+
+constexpr bool everyControlHasItsMember()
+{
+    for (int i = 0; i < ControlCount; ++i) {
+        const auto &[id, member] = ControlMembers[static_cast<size_t>(i)];
+        if (static_cast<int>(id) != i
+            || std::visit([](auto pointer) { return pointer == nullptr; }, member))
+            return false;
+    }
+    return true;
+}
+static_assert(everyControlHasItsMember(), "ControlMembers needs one entry per ControlId, in order");
+} // namespace
+
 void PuzzleForm::createControls()
 {
-    QWidget *window = client();
     for (const ControlSpec &entry : boardControls()) {
-        const QRectF g = m_definition.geometry[static_cast<int>(entry.id)];
-        const QString name = QString::fromLatin1(entry.name);
-        switch (entry.kind) {
-        case Kind::Player: {
-            MMControl1Widget = new QWidget(window);
-            MMControl1Widget->setObjectName(name);
-            MMControl1Widget->setGeometry(twipsToPixelRect(g));
-            MMControl1Widget->hide();
-            break;
-        }
-        case Kind::Button: {
-            const bool exit = entry.id == ControlId::Cmd_Esci;
-            auto *button = new PictureButton(
-                window,
-                builtInPicture(QString::fromLatin1(exit ? ExitFaceResource : DealFaceResource)),
-                QString::fromUtf8(entry.caption));
-            button->setObjectName(name);
-            if (entry.background.isValid())
-                button->setBackColor(entry.background);
-            button->Move(g.left(), g.top(), g.width(), g.height());
-            (exit ? Cmd_Esci : Cmd_Scambia) = button;
-            break;
-        }
-        case Kind::Frame: {
-            Frame1 = new Frame(window);
-            Frame1->setObjectName(name);
-            Frame1->setBackColor(entry.background);
-            Frame1->Move(g.left(), g.top(), g.width(), g.height());
-            for (int i = 0; i < TileArraySize; ++i) {
-                auto *tile = new PictureBox(Frame1, i);
-                tile->setObjectName(QStringLiteral("Image2(%1)").arg(i));
-                tile->setStretch(true);
-                const QRectF t = definedTileGeometry(i);
-                tile->Move(t.left(), t.top(), t.width(), t.height());
-                Image2Array[i] = tile;
-            }
-            Frame1->setVisible(entry.visible);
-            break;
-        }
-        case Kind::Label: {
-            auto *label = new Label(window);
-            label->setObjectName(name);
-            label->setCaption(QString::fromUtf8(entry.caption));
-            label->setForeColor(entry.foreground);
-            label->setBackColor(entry.background);
-            const double points
-                = entry.id == ControlId::Label1 ? m_definition.label1Points : entry.font.points;
-            label->setFont(
-                legacyFont(QString::fromLatin1(entry.font.family), points, entry.font.bold));
-            label->setAlignment((entry.align == Align::Center ? Qt::AlignHCenter : Qt::AlignLeft)
-                                | Qt::AlignTop);
-            if (entry.tooltip)
-                label->setToolTip(QString::fromUtf8(entry.tooltip));
-            label->Move(g.left(), g.top(), g.width(), g.height());
-            label->setVisible(entry.visible);
-            switch (entry.id) {
-            case ControlId::Label6:
-                Label6 = label;
-                break;
-            case ControlId::Label5:
-                Label5 = label;
-                break;
-            case ControlId::Label3:
-                Label3 = label;
-                break;
-            case ControlId::Lbl_Esatti:
-                Lbl_Esatti = label;
-                break;
-            case ControlId::Label2:
-                Label2 = label;
-                break;
-            case ControlId::Lbl_Errati:
-                Lbl_Errati = label;
-                break;
-            case ControlId::Lbl_Colonne:
-                Lbl_Colonne = label;
-                break;
-            case ControlId::Lbl_Righe:
-                Lbl_Righe = label;
-                break;
-            case ControlId::Label4:
-                Label4 = label;
-                break;
-            default:
-                Label1 = label;
-                break;
-            }
-            break;
-        }
-        case Kind::Picture: {
-            auto *picture = new PictureBox(window);
-            picture->setObjectName(name);
-            picture->setStretch(entry.stretch);
-            picture->setDragMode(entry.dragMode);
-            picture->setBorderStyle(entry.borderStyle);
-            picture->Move(g.left(), g.top(), g.width(), g.height());
-            picture->setVisible(entry.visible);
-            switch (entry.id) {
-            case ControlId::Image5:
-                Image5 = picture;
-                break;
-            case ControlId::Image3:
-                Image3 = picture;
-                break;
-            case ControlId::Image4:
-                Image4 = picture;
-                break;
-            default:
-                Image1 = picture;
-                break;
-            }
-            break;
-        }
-        }
+        const QRectF geometry = m_definition.geometry[static_cast<int>(entry.id)];
+        std::visit([&](auto member) { create(this->*member, entry, geometry); },
+                   ControlMembers[static_cast<size_t>(entry.id)].second);
+        control(entry.id)->setObjectName(QString::fromLatin1(entry.name));
     }
     // Later controls lie above earlier ones; frames and buttons above them all.
-    raiseUpperLayer(window);
+    raiseUpperLayer(client());
     setTabOrder(Cmd_Scambia, Cmd_Esci);
 
     Image1->setPicture(builtInPicture(QString::fromLatin1(PhotoJpegResource)));
@@ -157,49 +88,74 @@ void PuzzleForm::createControls()
     PictureClip1.setCols(2);
 }
 
+void PuzzleForm::create(QWidget *&player, const ControlSpec &, const QRectF &geometry)
+{
+    player = new QWidget(client());
+    player->setGeometry(twipsToPixelRect(geometry));
+    player->hide();
+}
+
+void PuzzleForm::create(PictureButton *&button, const ControlSpec &entry, const QRectF &geometry)
+{
+    const bool exit = entry.id == ControlId::Cmd_Esci;
+    button = new PictureButton(
+        client(), builtInPicture(QString::fromLatin1(exit ? ExitFaceResource : DealFaceResource)),
+        QString::fromUtf8(entry.caption));
+    if (entry.background.isValid())
+        button->setBackColor(entry.background);
+    button->Move(geometry.left(), geometry.top(), geometry.width(), geometry.height());
+}
+
+void PuzzleForm::create(Frame *&frame, const ControlSpec &entry, const QRectF &geometry)
+{
+    frame = new Frame(client());
+    frame->setBackColor(entry.background);
+    frame->Move(geometry.left(), geometry.top(), geometry.width(), geometry.height());
+    for (int i = 0; i < TileArraySize; ++i) {
+        auto *tile = new PictureBox(frame, i);
+        tile->setObjectName(QStringLiteral("Image2(%1)").arg(i));
+        tile->setStretch(true);
+        const QRectF t = definedTileGeometry(i);
+        tile->Move(t.left(), t.top(), t.width(), t.height());
+        Image2Array[static_cast<size_t>(i)] = tile;
+    }
+    frame->setVisible(entry.visible);
+}
+
+void PuzzleForm::create(Label *&label, const ControlSpec &entry, const QRectF &geometry)
+{
+    label = new Label(client());
+    label->setCaption(QString::fromUtf8(entry.caption));
+    label->setForeColor(entry.foreground);
+    label->setBackColor(entry.background);
+    const double points
+        = entry.id == ControlId::Label1 ? m_definition.label1Points : entry.font.points;
+    label->setFont(legacyFont(QString::fromLatin1(entry.font.family), points, entry.font.bold));
+    label->setAlignment((entry.align == Align::Center ? Qt::AlignHCenter : Qt::AlignLeft)
+                        | Qt::AlignTop);
+    if (entry.tooltip)
+        label->setToolTip(QString::fromUtf8(entry.tooltip));
+    label->Move(geometry.left(), geometry.top(), geometry.width(), geometry.height());
+    label->setVisible(entry.visible);
+}
+
+void PuzzleForm::create(PictureBox *&picture, const ControlSpec &entry, const QRectF &geometry)
+{
+    picture = new PictureBox(client());
+    picture->setStretch(entry.stretch);
+    picture->setDragMode(entry.dragMode);
+    picture->setBorderStyle(entry.borderStyle);
+    picture->Move(geometry.left(), geometry.top(), geometry.width(), geometry.height());
+    picture->setVisible(entry.visible);
+}
+
 QWidget *PuzzleForm::control(ControlId id) const
 {
-    switch (id) {
-    case ControlId::MMControl1:
-        return MMControl1Widget;
-    case ControlId::Cmd_Esci:
-        return Cmd_Esci;
-    case ControlId::Cmd_Scambia:
-        return Cmd_Scambia;
-    case ControlId::Frame1:
-        return Frame1;
-    case ControlId::Label6:
-        return Label6;
-    case ControlId::Image5:
-        return Image5;
-    case ControlId::Image3:
-        return Image3;
-    case ControlId::Image4:
-        return Image4;
-    case ControlId::Image1:
-        return Image1;
-    case ControlId::Label5:
-        return Label5;
-    case ControlId::Label3:
-        return Label3;
-    case ControlId::Lbl_Esatti:
-        return Lbl_Esatti;
-    case ControlId::Label2:
-        return Label2;
-    case ControlId::Lbl_Errati:
-        return Lbl_Errati;
-    case ControlId::Lbl_Colonne:
-        return Lbl_Colonne;
-    case ControlId::Lbl_Righe:
-        return Lbl_Righe;
-    case ControlId::Label4:
-        return Label4;
-    case ControlId::Label1:
-        return Label1;
-    case ControlId::Count:
-        break;
-    }
-    return nullptr;
+    const auto index = static_cast<size_t>(id);
+    if (index >= ControlMembers.size())
+        return nullptr;
+    return std::visit([this](auto member) -> QWidget * { return this->*member; },
+                      ControlMembers[index].second);
 }
 
 void PuzzleForm::createMenus()
@@ -306,7 +262,7 @@ void PuzzleForm::BuildBoard()
         = checkedInt16(std::llrint(Image1->Height() / RowCount)); // halves to the even neighbour
     for (TileIndex = 0; TileIndex <= TileCount - 1; TileIndex = add16(TileIndex, 1)) {
         PictureBox *tile = Image2(TileIndex);
-        tile->setDragMode(PictureBox::vbManual);
+        tile->setDragMode(DragMode::Manual);
         tile->setVisible(true);
         TileCol = static_cast<Int16>(TileIndex % ColCount);
         if (TileIndex % ColCount == 0) {

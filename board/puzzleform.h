@@ -103,6 +103,7 @@ public:
 
     // A tile by index; an index outside the array is an error.
     PictureBox *Image2(int index) const;
+    // A control of the definition by id; null only outside the definition.
     QWidget *control(ControlId id) const;
 
     // --- handlers ---
@@ -126,6 +127,11 @@ public:
 
 private:
     void createControls();
+    void create(QWidget *&player, const ControlSpec &entry, const QRectF &geometry);
+    void create(PictureButton *&button, const ControlSpec &entry, const QRectF &geometry);
+    void create(Frame *&frame, const ControlSpec &entry, const QRectF &geometry);
+    void create(Label *&label, const ControlSpec &entry, const QRectF &geometry);
+    void create(PictureBox *&picture, const ControlSpec &entry, const QRectF &geometry);
     void createMenus();
     void connectEvents();
     void BuildBoard();

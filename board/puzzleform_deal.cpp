@@ -14,11 +14,11 @@ void PuzzleForm::Cmd_Scambia_Click()
         Image3->setVisible(true);
     } else if (TwoStepSwapMode == True) {
         for (TileIndex = 0; TileIndex <= TileCount - 1; TileIndex = add16(TileIndex, 1))
-            Image2(TileIndex)->setDragMode(PictureBox::vbManual);
+            Image2(TileIndex)->setDragMode(DragMode::Manual);
         Image3->setVisible(false);
     } else {
         for (TileIndex = 0; TileIndex <= TileCount - 1; TileIndex = add16(TileIndex, 1))
-            Image2(TileIndex)->setDragMode(PictureBox::vbAutomatic);
+            Image2(TileIndex)->setDragMode(DragMode::Automatic);
         Image3->setVisible(false);
     }
 }
@@ -58,7 +58,7 @@ void PuzzleForm::DealTiles()
         tile->setPicture(PictureClip1.GraphicCell(CellNo));
         tile->setTag(QString::number(CellNo));
         tile->setBorderStyle(0);
-        tile->setDragMode(PictureBox::vbManual);
+        tile->setDragMode(DragMode::Manual);
         tile->setEnabled(true);
         tile->setVisible(true);
     }

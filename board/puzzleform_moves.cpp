@@ -20,13 +20,13 @@ void PuzzleForm::Image2_DragDrop(Int16 index, PictureBox *source)
 void PuzzleForm::Image2_MouseUp(Int16 index)
 {
     if (TwoStepSwapMode == True)
-        Image2(index)->Drag(PictureBox::vbBeginDrag);
+        Image2(index)->Drag(DragAction::Begin);
 }
 
 void PuzzleForm::Image2_MouseDown(Int16 index)
 {
     if (TwoStepSwapMode == True)
-        Image2(index)->Drag(PictureBox::vbCancel);
+        Image2(index)->Drag(DragAction::Cancel);
 }
 
 void PuzzleForm::Image2_Click(Int16 index)

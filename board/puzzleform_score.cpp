@@ -37,6 +37,6 @@ void PuzzleForm::CheckBoard()
         Image1->setVisible(true);
         playSound(FanfareSound);
         for (TileIndex = 0; TileIndex <= TileCount - 1; TileIndex = add16(TileIndex, 1))
-            Image2(TileIndex)->setDragMode(PictureBox::vbManual);
+            Image2(TileIndex)->setDragMode(DragMode::Manual);
     }
 }

@@ -1,7 +1,5 @@
 #include "dragmanager.h"
 
-#include "controls.h"
-
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -79,6 +77,7 @@ DragManager *DragManager::instance()
     if (!manager) {
         manager = new DragManager;
         qApp->installEventFilter(manager);
+        PictureBox::setDragController(manager);
     }
     return manager;
 }
@@ -203,7 +202,7 @@ bool DragManager::filterMouse(QWindow *window, QEvent *event)
         // A second quick press arrives as a press followed by a double click; the press starts.
         if (type == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
             PictureBox *picture = pictureAt(topLevelOf(window), position);
-            if (picture && picture->dragMode() == PictureBox::vbAutomatic) {
+            if (picture && picture->dragMode() == DragMode::Automatic) {
                 begin(picture, Mode::Automatic, position);
                 return true;
             }

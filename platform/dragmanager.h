@@ -1,10 +1,11 @@
 #pragma once
 
+#include "picturebox.h"
+
 #include <QObject>
 #include <QPointF>
 #include <QPointer>
 
-class PictureBox;
 class QWidget;
 class QWindow;
 class DragImage;
@@ -19,19 +20,19 @@ class DropMarker;
 //   visible picture control under the pointer, the source included; that click reaches no control;
 // - Escape, the source being hidden or disabled, or its window losing the focus end it with no
 // drop.
-class DragManager : public QObject
+class DragManager : public QObject, public DragController
 {
     Q_OBJECT
 public:
     static DragManager *instance();
 
-    void beginManual(PictureBox *source);
+    void beginManual(PictureBox *source) override;
     // Cancels the drag of this source (any drag when source is null).
-    void cancel(PictureBox *source = nullptr);
+    void cancel(PictureBox *source = nullptr) override;
     bool isDragging() const { return !m_source.isNull(); }
     PictureBox *source() const { return m_source; }
     // Keeps the drawn drag image above everything while controls are reordered.
-    void keepOnTop();
+    void keepOnTop() override;
 
     // The enabled, visible picture control under a point of a top-level window, if any.
     static PictureBox *pictureAt(QWidget *topLevel, QPointF position);

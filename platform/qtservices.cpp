@@ -45,13 +45,14 @@ void useClassicDialogButtons()
     QApplication::setStyle(new ClassicDialogButtons);
 }
 
-int QtMessageBox::MsgBox(const QString &prompt, int buttons, const QString &title)
+QtMessageBox::Answer QtMessageBox::MsgBox(const QString &prompt, Buttons buttons,
+                                          const QString &title)
 {
     QMessageBox box(QMessageBox::NoIcon, title, prompt, QMessageBox::Ok);
-    if (buttons == vbOKCancel)
+    if (buttons == Buttons::OkCancel)
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
     box.setDefaultButton(QMessageBox::Ok);
-    return box.exec() == QMessageBox::Ok ? vbOK : vbCancel;
+    return box.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
 }
 
 int QtScreenMetrics::GetSystemMetrics(int index)

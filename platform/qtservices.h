@@ -10,7 +10,7 @@ class SoundDevice;
 class QtMessageBox : public MessageBoxService
 {
 public:
-    int MsgBox(const QString &prompt, int buttons, const QString &title) override;
+    Answer MsgBox(const QString &prompt, Buttons buttons, const QString &title) override;
 };
 
 class QtScreenMetrics : public ScreenMetrics

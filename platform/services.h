@@ -11,12 +11,11 @@
 class MessageBoxService
 {
 public:
-    static constexpr int vbOKCancel = 1;
-    static constexpr int vbOK = 1;
-    static constexpr int vbCancel = 2;
+    enum class Buttons { OkCancel = 1 };
+    enum class Answer { Ok = 1, Cancel = 2 };
     virtual ~MessageBoxService() = default;
     // Shows the text with the buttons and the title, waits until it is closed, returns the button.
-    virtual int MsgBox(const QString &prompt, int buttons, const QString &title) = 0;
+    virtual Answer MsgBox(const QString &prompt, Buttons buttons, const QString &title) = 0;
 };
 
 class ScreenMetrics

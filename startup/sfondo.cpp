@@ -57,7 +57,7 @@ void Sfondo::Form_Load()
     const QString text = QStringLiteral("La definizione dello schermo attuale e' ")
         + signedNumber(ScreenWidth.toLongLong()) + QStringLiteral(" X ")
         + signedNumber(ScreenHeight.toLongLong());
-    const int answer = m_messages.MsgBox(text, MessageBoxService::vbOKCancel, MessageTitle);
+    const auto answer = m_messages.MsgBox(text, MessageBoxService::Buttons::OkCancel, MessageTitle);
     Q_UNUSED(answer);
     setUpWindow();
     // Without a window manager "maximized" means nothing, so fill the screen ourselves too.
@@ -100,7 +100,7 @@ void Form1::Form_Load()
     const QString height = Sfondo::signedNumber(ScreenHeight.toLongLong());
     const QString text = QStringLiteral("definizione dello schermo attuale e' ") + width
         + QStringLiteral(" X ") + height;
-    m_messages.MsgBox(text, MessageBoxService::vbOKCancel, Sfondo::MessageTitle);
+    m_messages.MsgBox(text, MessageBoxService::Buttons::OkCancel, Sfondo::MessageTitle);
     Label1->setCaption(width);
     Label2->setCaption(height);
     if (ScreenWidth.toLongLong() == 1024 && ScreenHeight.toLongLong() == 768)

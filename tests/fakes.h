@@ -17,14 +17,14 @@ public:
     struct Call
     {
         QString prompt;
-        int buttons;
+        int buttons; // the code, as the classic call takes it
         QString title;
     };
     QList<Call> calls;
-    int answer = vbOK;
-    int MsgBox(const QString &prompt, int buttons, const QString &title) override
+    Answer answer = Answer::Ok;
+    Answer MsgBox(const QString &prompt, Buttons buttons, const QString &title) override
     {
-        calls.append({prompt, buttons, title});
+        calls.append({prompt, static_cast<int>(buttons), title});
         return answer;
     }
 };
@@ -128,7 +128,7 @@ public:
 // The start-up window on a screen of the given size, with fakes behind it.
 struct Startup
 {
-    Startup(int width, int height, int answer = MessageBoxService::vbOK)
+    Startup(int width, int height, MessageBoxService::Answer answer = MessageBoxService::Answer::Ok)
         : screen(width, height)
         , sfondo(screen, messages, BoardServices {dialog, player, random})
     {

@@ -96,6 +96,24 @@ private slots:
         QCOMPARE(f.Label1->font().pixelSize(), small ? 27 : 29);
     }
 
+    // A control added to the definition but not to the window shows here, by name.
+    void everyDefinedControlIsOnTheWindowByIdAndName()
+    {
+        Board b;
+        for (const ControlSpec &entry : boardControls()) {
+            QWidget *control = b.form.control(entry.id);
+            QVERIFY2(control, entry.name);
+            QCOMPARE(control->objectName(), QString::fromLatin1(entry.name));
+            const bool kindMatches = entry.kind == Kind::Player ? control == b.form.MMControl1Widget
+                : entry.kind == Kind::Button ? qobject_cast<PictureButton *>(control) != nullptr
+                : entry.kind == Kind::Frame  ? qobject_cast<Frame *>(control) != nullptr
+                : entry.kind == Kind::Label  ? qobject_cast<Label *>(control) != nullptr
+                                             : qobject_cast<PictureBox *>(control) != nullptr;
+            QVERIFY2(kindMatches, entry.name);
+            QCOMPARE(b.form.findChild<QWidget *>(QString::fromLatin1(entry.name)), control);
+        }
+    }
+
     void controlsStartAsDefined()
     {
         FakeFileDialog dialog;
@@ -124,7 +142,7 @@ private slots:
         QVERIFY(f.Label4->font().bold());
         QCOMPARE(QFontInfo(f.Label3->font()).family(), QStringLiteral("Liberation Sans"));
         QCOMPARE(QFontInfo(f.Label4->font()).family(), QStringLiteral("Liberation Sans"));
-        QCOMPARE(f.Image3->dragMode(), int(PictureBox::vbAutomatic));
+        QCOMPARE(f.Image3->dragMode(), DragMode::Automatic);
         QCOMPARE(f.Image5->borderStyle(), 1);
         QVERIFY(f.Image5->isHidden());
         QVERIFY(f.Image5->picture().isNull());

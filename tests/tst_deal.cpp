@@ -65,7 +65,7 @@ private slots:
             tags.insert(tile->tag());
             QVERIFY(tile->isVisible());
             QCOMPARE(tile->borderStyle(), 0);
-            QCOMPARE(tile->dragMode(), int(PictureBox::vbAutomatic));
+            QCOMPARE(tile->dragMode(), DragMode::Automatic);
             QCOMPARE(tile->picture(), b.form.PictureClip1.GraphicCell(tile->tag().toInt()));
         }
         QCOMPARE(tags.size(), 30);
@@ -109,7 +109,7 @@ private slots:
         // The tile area lies above the whole picture.
         QCOMPARE(b.form.childAt(b.centre(b.tile(0))), b.tile(0));
         // The deal's last step runs after the check: swap play may drag again.
-        QCOMPARE(b.tile(0)->dragMode(), int(PictureBox::vbAutomatic));
+        QCOMPARE(b.tile(0)->dragMode(), DragMode::Automatic);
         b.deal(); // the next deal clears the congratulation
         QVERIFY(b.form.Label1->caption().isEmpty() || b.placedCount() == 4);
     }
@@ -185,7 +185,7 @@ private slots:
         QCOMPARE(b.form.Label1->caption(), PuzzleForm::Congratulation);
         for (int i = 0; i < 9; ++i) {
             QVERIFY(!b.tile(i)->isEnabled());
-            QCOMPARE(b.tile(i)->dragMode(), int(PictureBox::vbManual));
+            QCOMPARE(b.tile(i)->dragMode(), DragMode::Manual);
         }
     }
 
@@ -206,9 +206,9 @@ private slots:
         QTest::addColumn<int>("method");
         QTest::addColumn<int>("dragMode");
         QTest::addColumn<bool>("spareShown");
-        QTest::newRow("swap") << 0 << int(PictureBox::vbAutomatic) << false;
-        QTest::newRow("two-step") << 1 << int(PictureBox::vbManual) << false;
-        QTest::newRow("click") << 2 << int(PictureBox::vbManual) << true;
+        QTest::newRow("swap") << 0 << int(DragMode::Automatic) << false;
+        QTest::newRow("two-step") << 1 << int(DragMode::Manual) << false;
+        QTest::newRow("click") << 2 << int(DragMode::Manual) << true;
     }
     void eachMethodDealsItsDragModesAndSpareTile()
     {
@@ -221,7 +221,7 @@ private slots:
         b.chooseGrid(9);
         b.deal();
         for (int i = 0; i < b.form.TileCount; ++i)
-            QCOMPARE(b.tile(i)->dragMode(), dragMode);
+            QCOMPARE(int(b.tile(i)->dragMode()), dragMode);
         QCOMPARE(b.form.Image3->isVisible(), spareShown);
         QCOMPARE(b.form.Image3->tag(), QStringLiteral("100"));
         QVERIFY(b.form.Image3->picture().isNull());

@@ -68,7 +68,7 @@ void expectComplete(Board &b)
     QVERIFY(b.form.Image1->isVisible());
     for (int i = 0; i < b.form.TileCount; ++i) {
         QVERIFY(b.tile(i)->isVisible());
-        QCOMPARE(b.tile(i)->dragMode(), int(PictureBox::vbManual));
+        QCOMPARE(b.tile(i)->dragMode(), DragMode::Manual);
         QCOMPARE(b.tile(i)->picture(), b.form.PictureClip1.GraphicCell(i));
     }
 }

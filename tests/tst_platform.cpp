@@ -44,7 +44,7 @@ public:
             connect(p, &PictureBox::MouseUp, this, [this, n, p] {
                 log << n + QStringLiteral(" up");
                 if (dragOnRelease)
-                    p->Drag(PictureBox::vbBeginDrag);
+                    p->Drag(DragAction::Begin);
             });
             connect(p, &PictureBox::Click, this,
                     [this, n] { log << n + QStringLiteral(" click"); });
@@ -89,7 +89,7 @@ private slots:
 
     void automaticDragDropsOnTheControlUnderThePointer()
     {
-        w->p(1)->setDragMode(PictureBox::vbAutomatic);
+        w->p(1)->setDragMode(DragMode::Automatic);
         w->press(w->p(1));
         QVERIFY(DragManager::instance()->isDragging());
         w->move(w->p(2));
@@ -102,14 +102,14 @@ private slots:
 
     void automaticDragOntoItselfDropsThereWithNoClick()
     {
-        w->p(1)->setDragMode(PictureBox::vbAutomatic);
+        w->p(1)->setDragMode(DragMode::Automatic);
         w->click(w->p(1));
         QCOMPARE(w->log, QStringList {QStringLiteral("p1 drop<-p1")});
     }
 
     void dropOverNothingThatTakesItDoesNothing()
     {
-        w->p(1)->setDragMode(PictureBox::vbAutomatic);
+        w->p(1)->setDragMode(DragMode::Automatic);
         w->press(w->p(1));
         w->move(w->label);
         w->release(w->label);
@@ -122,7 +122,7 @@ private slots:
 
     void disabledOrHiddenControlsTakeNoDropAndStartNoDrag()
     {
-        w->p(1)->setDragMode(PictureBox::vbAutomatic);
+        w->p(1)->setDragMode(DragMode::Automatic);
         w->p(2)->setEnabled(false);
         w->press(w->p(1));
         w->move(w->p(2));
@@ -166,12 +166,12 @@ private slots:
 
     void dragZeroCancelsAndIsHarmlessWithoutADrag()
     {
-        w->p(2)->Drag(PictureBox::vbCancel);
-        w->p(1)->Drag(PictureBox::vbBeginDrag);
+        w->p(2)->Drag(DragAction::Cancel);
+        w->p(1)->Drag(DragAction::Begin);
         QVERIFY(DragManager::instance()->isDragging());
-        w->p(2)->Drag(PictureBox::vbCancel); // another control's cancel leaves it
+        w->p(2)->Drag(DragAction::Cancel); // another control's cancel leaves it
         QVERIFY(DragManager::instance()->isDragging());
-        w->p(1)->Drag(PictureBox::vbCancel);
+        w->p(1)->Drag(DragAction::Cancel);
         QVERIFY(!DragManager::instance()->isDragging());
         w->click(w->p(3));
         QCOMPARE(w->log, (QStringList {"p3 down", "p3 up", "p3 click"}));
@@ -184,14 +184,14 @@ private slots:
         QCOMPARE(w->log.count(QStringLiteral("p1 up")), 2);
 
         w->log.clear();
-        w->p(2)->setDragMode(PictureBox::vbAutomatic);
+        w->p(2)->setDragMode(DragMode::Automatic);
         QTest::mouseDClick(w->windowHandle(), Qt::LeftButton, {}, w->at(w->p(2)));
         QCOMPARE(w->log, (QStringList {"p2 drop<-p2", "p2 drop<-p2"}));
     }
 
     void escapeHidingDisablingOrLosingFocusEndADragWithoutADrop()
     {
-        w->p(1)->setDragMode(PictureBox::vbAutomatic);
+        w->p(1)->setDragMode(DragMode::Automatic);
         w->press(w->p(1));
         QTest::keyClick(w->windowHandle(), Qt::Key_Escape);
         QVERIFY(!DragManager::instance()->isDragging());
@@ -209,7 +209,7 @@ private slots:
         w->release(w->p(2));
         w->p(1)->setEnabled(true);
 
-        w->inFrame->setDragMode(PictureBox::vbAutomatic);
+        w->inFrame->setDragMode(DragMode::Automatic);
         w->press(w->inFrame);
         w->frame->hide(); // hiding the container hides the source
         QVERIFY(!DragManager::instance()->isDragging());
@@ -219,7 +219,7 @@ private slots:
 
     void theDraggedPictureFollowsThePointer()
     {
-        w->p(1)->setDragMode(PictureBox::vbAutomatic);
+        w->p(1)->setDragMode(DragMode::Automatic);
         w->press(w->p(1));
         QWidget *image = nullptr;
         for (QWidget *child : w->findChildren<QWidget *>()) {

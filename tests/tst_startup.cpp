@@ -42,7 +42,7 @@ private slots:
 
     void theResolutionMessageReadsCharacterForCharacter()
     {
-        Startup start(800, 600, MessageBoxService::vbCancel);
+        Startup start(800, 600, MessageBoxService::Answer::Cancel);
         Sfondo &sfondo = start.sfondo;
         FakeMessageBox &messages = start.messages;
         sfondo.Show();
@@ -110,7 +110,7 @@ private slots:
         QFETCH(QString, caption);
         FakeScreen screen(width, height);
         FakeMessageBox messages;
-        messages.answer = MessageBoxService::vbCancel;
+        messages.answer = MessageBoxService::Answer::Cancel;
         Form1 form(screen, messages);
         QCOMPARE(form.caption(), QStringLiteral("Form1"));
         form.Show();

@@ -14,28 +14,30 @@ const std::array<ControlSpec, ControlCount> &boardControls()
 {
     using K = Kind;
     using C = ControlId;
+    constexpr DragMode Man = DragMode::Manual;
+    constexpr DragMode Auto = DragMode::Automatic;
     // clang-format off
     static const std::array<ControlSpec, ControlCount> controls{{
         // id               name            kind        caption            fore         back          font       align          tab vis    stretch drag border tooltip
-        {C::MMControl1,  "MMControl1",  K::Player,  "",                {},          {},           NoFont,    Align::Left,   12, false, false, 0, 0, nullptr},
-        {C::Cmd_Esci,    "Cmd_Esci",    K::Button,  "Esci",            {},          {},           NoFont,    Align::Center, 11, true,  false, 0, 0, nullptr},
-        {C::Cmd_Scambia, "Cmd_Scambia", K::Button,  "Mostra Puzzle",   {},          LightYellow,  NoFont,    Align::Center, 2,  true,  false, 0, 0, nullptr},
-        {C::Frame1,      "Frame1",      K::Frame,   "",                {},          LightYellow,  NoFont,    Align::Left,   0,  false, false, 0, 0, nullptr},
-        {C::Label6,      "Label6",      K::Label,   "",                Blue,        LightYellow,  SansSerif, Align::Left,   13, true,  false, 0, 0, nullptr},
-        {C::Image5,      "Image5",      K::Picture, "",                {},          {},           NoFont,    Align::Left,   -1, false, true,  1, 1, nullptr},
-        {C::Image3,      "Image3",      K::Picture, "",                {},          {},           NoFont,    Align::Left,   -1, true,  true,  1, 0, nullptr},
-        {C::Image4,      "Image4",      K::Picture, "",                {},          {},           NoFont,    Align::Left,   -1, true,  true,  0, 0, nullptr},
-        {C::Image1,      "Image1",      K::Picture, "",                {},          {},           NoFont,    Align::Left,   -1, true,  true,  0, 0, nullptr},
-        {C::Label5,      "Label5",      K::Label,   "  ",              Blue,        LightYellow,  Arial12,   Align::Center, 10, true,  false, 0, 0, nullptr},
-        {C::Label3,      "Label3",      K::Label,   "Posizionati",     Blue,        Transparent,  Arial12,   Align::Center, 9,  true,  false, 0, 0, nullptr},
-        {C::Lbl_Esatti,  "Lbl_Esatti",  K::Label,   "",                Blue,        Transparent,  Arial12,   Align::Center, 8,  true,  false, 0, 0, nullptr},
-        {C::Label2,      "Label2",      K::Label,   "Da posizionare",  Red,         Transparent,  Arial12,   Align::Center, 7,  true,  false, 0, 0, nullptr},
-        {C::Lbl_Errati,  "Lbl_Errati",  K::Label,   "",                Red,         Transparent,  Arial12,   Align::Center, 6,  true,  false, 0, 0, nullptr},
-        {C::Lbl_Colonne, "Lbl_Colonne", K::Label,   "",                Blue,        LightYellow,  SansSerif, Align::Left,   5,  true,  false, 0, 0, nullptr},
-        {C::Lbl_Righe,   "Lbl_Righe",   K::Label,   "",                Blue,        LightYellow,  SansSerif, Align::Left,   4,  true,  false, 0, 0, nullptr},
-        {C::Label4,      "Label4",      K::Label,   "",                Blue,        LightYellow,  SansSerif, Align::Left,   3,  true,  false, 0, 0,
+        {C::MMControl1,  "MMControl1",  K::Player,  "",                {},          {},           NoFont,    Align::Left,   12, false, false, Man,  0, nullptr},
+        {C::Cmd_Esci,    "Cmd_Esci",    K::Button,  "Esci",            {},          {},           NoFont,    Align::Center, 11, true,  false, Man,  0, nullptr},
+        {C::Cmd_Scambia, "Cmd_Scambia", K::Button,  "Mostra Puzzle",   {},          LightYellow,  NoFont,    Align::Center, 2,  true,  false, Man,  0, nullptr},
+        {C::Frame1,      "Frame1",      K::Frame,   "",                {},          LightYellow,  NoFont,    Align::Left,   0,  false, false, Man,  0, nullptr},
+        {C::Label6,      "Label6",      K::Label,   "",                Blue,        LightYellow,  SansSerif, Align::Left,   13, true,  false, Man,  0, nullptr},
+        {C::Image5,      "Image5",      K::Picture, "",                {},          {},           NoFont,    Align::Left,   -1, false, true,  Auto, 1, nullptr},
+        {C::Image3,      "Image3",      K::Picture, "",                {},          {},           NoFont,    Align::Left,   -1, true,  true,  Auto, 0, nullptr},
+        {C::Image4,      "Image4",      K::Picture, "",                {},          {},           NoFont,    Align::Left,   -1, true,  true,  Man,  0, nullptr},
+        {C::Image1,      "Image1",      K::Picture, "",                {},          {},           NoFont,    Align::Left,   -1, true,  true,  Man,  0, nullptr},
+        {C::Label5,      "Label5",      K::Label,   "  ",              Blue,        LightYellow,  Arial12,   Align::Center, 10, true,  false, Man,  0, nullptr},
+        {C::Label3,      "Label3",      K::Label,   "Posizionati",     Blue,        Transparent,  Arial12,   Align::Center, 9,  true,  false, Man,  0, nullptr},
+        {C::Lbl_Esatti,  "Lbl_Esatti",  K::Label,   "",                Blue,        Transparent,  Arial12,   Align::Center, 8,  true,  false, Man,  0, nullptr},
+        {C::Label2,      "Label2",      K::Label,   "Da posizionare",  Red,         Transparent,  Arial12,   Align::Center, 7,  true,  false, Man,  0, nullptr},
+        {C::Lbl_Errati,  "Lbl_Errati",  K::Label,   "",                Red,         Transparent,  Arial12,   Align::Center, 6,  true,  false, Man,  0, nullptr},
+        {C::Lbl_Colonne, "Lbl_Colonne", K::Label,   "",                Blue,        LightYellow,  SansSerif, Align::Left,   5,  true,  false, Man,  0, nullptr},
+        {C::Lbl_Righe,   "Lbl_Righe",   K::Label,   "",                Blue,        LightYellow,  SansSerif, Align::Left,   4,  true,  false, Man,  0, nullptr},
+        {C::Label4,      "Label4",      K::Label,   "",                Blue,        LightYellow,  SansSerif, Align::Left,   3,  true,  false, Man,  0,
             "Se Guidato: Blocca le Tessere Posizionate Correttamente"},
-        {C::Label1,      "Label1",      K::Label,   "",                Red,         Transparent,  {"Arial", 0, true}, Align::Center, 1, true, false, 0, 0, nullptr},
+        {C::Label1,      "Label1",      K::Label,   "",                Red,         Transparent,  {"Arial", 0, true}, Align::Center, 1, true, false, Man,  0, nullptr},
     }};
     // clang-format on
     return controls;

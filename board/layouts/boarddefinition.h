@@ -1,5 +1,7 @@
 #pragma once
 
+#include "picturebox.h"
+
 #include <QColor>
 #include <QRectF>
 #include <QString>
@@ -54,7 +56,7 @@ struct ControlSpec
     int tabIndex;
     bool visible;
     bool stretch;
-    int dragMode;
+    DragMode dragMode;
     int borderStyle;
     const char *tooltip;
 };

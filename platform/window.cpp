@@ -1,0 +1,122 @@
+#include "window.h"
+
+#include "dragmanager.h"
+#include "runtimeerror.h"
+#include "twips.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRegularExpression>
+
+namespace {
+bool g_ending = false;
+std::function<void()> g_endHandler;
+} // namespace
+
+void Window::setEndHandler(std::function<void()> handler)
+{
+    g_endHandler = std::move(handler);
+}
+
+Window::Window(QWidget *parent)
+    : QMainWindow(parent)
+    , m_client(new QWidget(this))
+{
+    setCentralWidget(m_client);
+    m_client->setAutoFillBackground(true);
+    DragManager::instance(); // drags are watched from the first window on
+}
+
+void Window::setBackColor(const QColor &color)
+{
+    QPalette p = m_client->palette();
+    p.setColor(QPalette::Window, color);
+    m_client->setPalette(p);
+}
+
+void Window::setClientArea(double left, double top, double width, double height)
+{
+    m_clientTwips = QRectF(left, top, width, height);
+    const QRect pixels = twipsToPixelRect(m_clientTwips);
+    m_client->setFixedSize(pixels.size());
+    placeOnScreen();
+}
+
+void Window::placeOnScreen()
+{
+    // The menu bar lies outside the client area, above it; the frame is the desktop's affair.
+    const QRect pixels = twipsToPixelRect(m_clientTwips);
+    const int menuHeight = menuWidget() ? menuBar()->sizeHint().height() : 0;
+    adjustSize();
+    setGeometry(QRect(QPoint(pixels.left(), std::max(0, pixels.top() - menuHeight)), size()));
+}
+
+// An "&" before a blank marks no access key: it is neither drawn nor underlines the blank.
+static QString menuText(QString caption)
+{
+    static const QRegularExpression lone(QStringLiteral("(?<!&)& "));
+    return caption.replace(lone, QStringLiteral(" "));
+}
+
+QMenu *Window::addMenu(const QString &caption)
+{
+    QMenu *menu = menuBar()->addMenu(menuText(caption));
+    placeOnScreen();
+    return menu;
+}
+
+QAction *Window::addMenuItem(QMenu *menu, const QString &caption)
+{
+    return menu->addAction(menuText(caption));
+}
+
+void Window::Show()
+{
+    if (!m_loaded) {
+        m_loaded = true;
+        guarded([this] { Form_Load(); });
+        // A load handler that showed the window itself has also arranged what lies above it
+        // (the background opens the board over itself): raising it now would cover that.
+        if (g_ending || isVisible())
+            return;
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+void Window::End()
+{
+    if (g_endHandler) {
+        g_endHandler();
+        return;
+    }
+    g_ending = true;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        w->hide();
+    QCoreApplication::exit(0);
+}
+
+void Window::closeEvent(QCloseEvent *event)
+{
+    if (g_ending) {
+        event->accept();
+        return;
+    }
+    int cancel = 0;
+    guarded([&] { Form_Unload(cancel); });
+    if (cancel)
+        event->ignore();
+    else
+        event->accept();
+}
+
+bool Window::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate)
+        guarded([this] { Form_GotFocus(); });
+    return QMainWindow::event(event);
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QRectF>
+#include <functional>
+
+class QMenu;
+class QAction;
+
+// A top-level window with a client area of a fixed size in twips and a menu bar outside it.
+class Window : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit Window(QWidget *parent = nullptr);
+
+    QWidget *client() const { return m_client; }
+    void setCaption(const QString &caption) { setWindowTitle(caption); }
+    QString caption() const { return windowTitle(); }
+    void setBackColor(const QColor &color);
+    // The client area's screen origin and size, in twips.
+    void setClientArea(double left, double top, double width, double height);
+    QRectF clientTwips() const { return m_clientTwips; }
+
+    QMenu *addMenu(const QString &caption);
+    QAction *addMenuItem(QMenu *menu, const QString &caption);
+
+    // Shows the window modeless, loading it first; a shown window only comes to the front.
+    void Show();
+    bool isLoaded() const { return m_loaded; }
+    // Closes the window, which raises its unload event.
+    void Unload() { close(); }
+    // Ends the program at once: every window goes, no unload event runs.
+    static void End();
+    // Tests replace what End does, to see that it was asked for without leaving the test.
+    static void setEndHandler(std::function<void()> handler);
+
+protected:
+    virtual void Form_Load() { }
+    virtual void Form_Unload(int & /*cancel*/) { }
+    virtual void Form_GotFocus() { }
+    void closeEvent(QCloseEvent *event) override;
+    bool event(QEvent *event) override;
+
+private:
+    void placeOnScreen();
+    QWidget *m_client;
+    QRectF m_clientTwips;
+    bool m_loaded = false;
+};
