@@ -4,6 +4,7 @@
 #include "twips.h"
 
 #include <QAction>
+#include <QLayout>
 #include <QMenu>
 #include <cmath>
 #include <utility>
@@ -25,6 +26,8 @@ PuzzleForm::PuzzleForm(const BoardDefinition &definition, BoardServices services
     createMenus();
     const QRectF area = definition.clientArea;
     setClientArea(area.left(), area.top(), area.width(), area.height());
+    // Minimum and maximum size hints equal: no window manager offers resizing or maximizing.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
     createControls();
     connectEvents();
 }

@@ -60,8 +60,10 @@ int QtScreenMetrics::GetSystemMetrics(int index)
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen)
         return 0;
-    const QSize pixels = screen->geometry().size() * screen->devicePixelRatio();
-    return index == SM_CXSCREEN ? pixels.width() : index == SM_CYSCREEN ? pixels.height() : 0;
+    // In device-independent pixels, the unit the layouts are drawn in: a scaled screen reports
+    // the room the windows really have, as the classic desktop tells programs not aware of DPI.
+    const QSize size = screen->geometry().size();
+    return index == SM_CXSCREEN ? size.width() : index == SM_CYSCREEN ? size.height() : 0;
 }
 
 QString caseInsensitivePattern(const QString &pattern)

@@ -24,7 +24,7 @@ public:
     static constexpr int SM_CXSCREEN = 0;
     static constexpr int SM_CYSCREEN = 1;
     virtual ~ScreenMetrics() = default;
-    // The primary screen's size in pixels.
+    // The primary screen's size in device-independent pixels.
     virtual int GetSystemMetrics(int index) = 0;
 };
 

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QRegularExpression>
+#include <QWindow>
 
 namespace {
 bool g_ending = false;
@@ -83,6 +84,9 @@ void Window::Show()
         if (g_ending || isVisible())
             return;
     }
+    // A window the window manager minimized comes back too, not only to the front.
+    if (windowState() & Qt::WindowMinimized)
+        setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
     activateWindow();
@@ -118,5 +122,17 @@ bool Window::event(QEvent *event)
 {
     if (event->type() == QEvent::WindowActivate)
         guarded([this] { Form_GotFocus(); });
+    else if (event->type() == QEvent::Show && windowHandle())
+        windowHandle()->installEventFilter(this);
     return QMainWindow::event(event);
+}
+
+// A window manager may leave the focus on a disabled window when the window it handed the focus
+// on to refuses it; a click there then brings no new focus, yet it is the player asking for it.
+bool Window::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == windowHandle() && event->type() == QEvent::MouseButtonPress && !isEnabled()
+        && isActiveWindow())
+        guarded([this] { Form_GotFocus(); });
+    return QMainWindow::eventFilter(watched, event);
 }

@@ -41,6 +41,7 @@ protected:
     virtual void Form_GotFocus() { }
     void closeEvent(QCloseEvent *event) override;
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void placeOnScreen();

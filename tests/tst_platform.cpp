@@ -70,6 +70,10 @@ public:
     Label *label;
     QStringList log;
     bool dragOnRelease = false;
+    int focusCount = 0;
+
+protected:
+    void Form_GotFocus() override { ++focusCount; }
 };
 
 class TestPlatform : public QObject
@@ -277,6 +281,21 @@ private slots:
         w->click(w->p(1));
         w->click(w->p(1));
         QCOMPARE(steps, 2);
+    }
+
+    // A window manager can leave the focus on a disabled window whose handler passed it on to
+    // another window that refused it; a click there must still reach the focus handler.
+    void aClickOnAnActiveDisabledWindowRaisesItsFocusHandler()
+    {
+        w->activateWindow();
+        QTRY_VERIFY(w->isActiveWindow());
+        const int activations = w->focusCount;
+        QVERIFY(activations >= 1);
+        w->click(w->label);
+        QCOMPARE(w->focusCount, activations); // enabled: a click is only a click
+        w->setEnabled(false);
+        w->click(w->label);
+        QCOMPARE(w->focusCount, activations + 1);
     }
 
     void pictureGridCells_data()

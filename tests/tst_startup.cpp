@@ -3,6 +3,7 @@
 #include "fakes.h"
 #include "sfondo.h"
 
+#include <QLayout>
 #include <QTest>
 
 class TestStartup : public QObject
@@ -90,6 +91,22 @@ private slots:
         QCOMPARE(board->Image2(0)->tag(), dealt);
         QVERIFY(!sfondo.Puzzle_3m());
         QCOMPARE(messages.calls.size(), 1);
+    }
+
+    void theBoardHasAFixedSizeAndComesBackFromMinimized()
+    {
+        Startup start(1024, 768);
+        Sfondo &sfondo = start.sfondo;
+        sfondo.Show();
+        PuzzleForm *board = sfondo.Puzzle_03();
+        QVERIFY(QTest::qWaitForWindowExposed(board));
+        QVERIFY(board->layout()->sizeConstraint() == QLayout::SetFixedSize);
+        QCOMPARE(board->minimumSize(), board->maximumSize());
+
+        board->setWindowState(Qt::WindowMinimized);
+        sfondo.activateWindow();
+        QTRY_VERIFY(!(board->windowState() & Qt::WindowMinimized));
+        QVERIFY(board->isVisible());
     }
 
     void theResolutionWindowReportsInLabelsAndCaption_data()

@@ -12,9 +12,12 @@ GAME_PID=
 GAME_EXIT=
 GAME_ENV=()
 GAME_DIR=$PWD
+HELPER_PIDS=() # started by a check (a window manager, a bus); stopped with the display
 
 cleanup() {
     [[ -n $GAME_PID ]] && kill "$GAME_PID" 2>/dev/null || true
+    for pid in "${HELPER_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+    HELPER_PIDS=()
     [[ -n $XVFB_PID ]] && kill "$XVFB_PID" 2>/dev/null || true
     wait 2>/dev/null || true
 }
@@ -74,9 +77,10 @@ board_geometry() {
     WIN_Y=$(sed -n 's/.*Absolute upper-left Y: *//p' <<<"$info")
     WIN_W=$(sed -n 's/.*Width: *//p' <<<"$info")
     WIN_H=$(sed -n 's/.*Height: *//p' <<<"$info")
+    local scale=${E2E_SCALE:-1}
     case $WIN_W in
-    742) CLIENT_H=496 ;;
-    924) CLIENT_H=581 ;;
+    $((742 * scale))) CLIENT_H=$((496 * scale)) ;;
+    $((924 * scale))) CLIENT_H=$((581 * scale)) ;;
     *) fail "board window is $WIN_W wide" ;;
     esac
     MENU_H=$((WIN_H - CLIENT_H))

@@ -20,7 +20,8 @@ for attempt in 1 2 3; do
     windows=$(game_windows)
     xdotool windowfocus --sync "$DIALOG"
     xdotool key ctrl+a
-    xdotool type --delay 10 "$picture"
+    # xdotool reads the text in the locale's encoding; a bare machine has none set.
+    LC_ALL=C.UTF-8 xdotool type --delay 10 "$picture"
     xdotool key Return
     for _ in $(seq 30); do
         no_window '^Apri$' && break 2

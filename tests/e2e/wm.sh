@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# Under real window managers: the board in front of the maximized background, a fixed size that
+# no window manager offers to change, back from minimized when the background is clicked, closed
+# through the window manager with code 0; and a scaled screen that gets the layout that fits.
+source "$(dirname "$0")/lib.sh"
+
+start_wm() { # NAME
+    case $1 in
+    openbox) openbox --sm-disable 2>/dev/null & ;;
+    metacity) metacity --sm-disable 2>/dev/null & ;;
+    xfwm4)
+        # xfwm4 reads its settings over a session bus: a private one, for it alone.
+        local bus
+        bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1)
+        HELPER_PIDS+=("$(tail -n1 <<<"$bus")")
+        DBUS_SESSION_BUS_ADDRESS=$(head -n1 <<<"$bus") NO_AT_BRIDGE=1 \
+            xfwm4 --compositor=off --sm-client-disable 2>/dev/null &
+        ;;
+    esac
+    HELPER_PIDS+=($!)
+    for _ in $(seq 100); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+        sleep 0.1
+    done
+    fail "$1 did not start"
+}
+
+stack_top() { xprop -root _NET_CLIENT_LIST_STACKING | awk '{ print $NF }'; }
+board_on_top() { [[ $(($(stack_top))) == "$BOARD" ]]; }
+board_shown() { xprop -id "$BOARD" WM_STATE | grep -q 'state: Normal' && board_on_top; }
+background() { # the background window, as the window manager lists it
+    local id
+    for id in $(xprop -root _NET_CLIENT_LIST | sed 's/.*#//; s/,/ /g'); do
+        [[ $(xdotool getwindowname "$id") == Puzzle ]] && echo "$id" && return 0
+    done
+    return 1
+}
+
+check_wm() { # NAME
+    local wm=$1 sfondo hints
+    start_display 1024x768
+    start_wm "$wm"
+    start_game
+    eventually "$wm: the board is not in front" board_on_top
+    sfondo=$(background) || fail "$wm: no background window"
+    xprop -id "$sfondo" _NET_WM_STATE | grep -q MAXIMIZED_VERT || fail "$wm: background not maximized"
+    xprop -id "$sfondo" _NET_WM_STATE | grep -q MAXIMIZED_HORZ || fail "$wm: background not maximized"
+
+    # The hints a window manager acts on: minimum and maximum size both the board's size.
+    hints=$(xprop -id "$BOARD" WM_NORMAL_HINTS)
+    grep -q "minimum size: $WIN_W by $WIN_H" <<<"$hints" || fail "$wm: minimum size: $hints"
+    grep -q "maximum size: $WIN_W by $WIN_H" <<<"$hints" || fail "$wm: maximum size: $hints"
+    if xprop -id "$BOARD" _NET_WM_ALLOWED_ACTIONS | grep -Eq 'ACTION_(RESIZE|MAXIMIZE)'; then
+        fail "$wm offers: $(xprop -id "$BOARD" _NET_WM_ALLOWED_ACTIONS)"
+    fi
+    # Asked to maximize all the same (a key binding does that), the board keeps its size.
+    wmctrl -i -r "$BOARD" -b add,maximized_vert,maximized_horz
+    sleep 0.3
+    board_geometry
+    [[ $WIN_H -lt 650 ]] || fail "$wm: the board grew to $WIN_W x $WIN_H"
+
+    # Minimized, then the background clicked: the board is back in front, every time.
+    for round in 1 2 3; do
+        xdotool windowminimize "$BOARD"
+        sleep 0.3
+        xdotool mousemove 1000 740 click 1
+        eventually "$wm: the board did not come back (round $round)" board_shown
+    done
+    shot "$NAME-$wm.png"
+
+    # Closed through the window manager: the game ends with code 0, no window left.
+    wmctrl -i -c "$BOARD"
+    wait_exit
+    [[ $GAME_EXIT == 0 ]] || fail "$wm: closing ended the game with code $GAME_EXIT"
+    echo "ok $wm: in front, fixed size, back from minimized, closed with code 0"
+    cleanup
+    XVFB_PID=
+}
+
+for wm in openbox metacity xfwm4; do
+    check_wm "$wm"
+done
+
+# A 1600 x 1200 screen at scale 2 has the room of an 800 x 600 one: the small layout, all on it.
+start_display 1600x1200
+start_wm openbox
+GAME_ENV=(QT_SCALE_FACTOR=2)
+E2E_SCALE=2 start_game
+[[ $WIN_W == 1484 ]] || fail "scale 2: the board is $WIN_W wide, not the small layout"
+((WIN_X + WIN_W <= 1600 && WIN_Y + WIN_H <= 1200)) || fail "scale 2: the board leaves the screen"
+shot "$NAME-scale2.png"
+echo "ok scale 2: small layout, $WIN_W x $WIN_H at $WIN_X,$WIN_Y"
