@@ -4,7 +4,6 @@
 #include "twips.h"
 
 #include <QAction>
-#include <QLayout>
 #include <QMenu>
 #include <cmath>
 #include <utility>
@@ -26,8 +25,7 @@ PuzzleForm::PuzzleForm(const BoardDefinition &definition, BoardServices services
     createMenus();
     const QRectF area = definition.clientArea;
     setClientArea(area.left(), area.top(), area.width(), area.height());
-    // Minimum and maximum size hints equal: no window manager offers resizing or maximizing.
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    setFixedSizeWindow();
     createControls();
     connectEvents();
 }

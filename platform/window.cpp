@@ -7,12 +7,19 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QRegularExpression>
 #include <QWindow>
 
 namespace {
+bool onWayland()
+{
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
 bool g_ending = false;
 std::function<void()> g_endHandler;
 } // namespace
@@ -87,6 +94,10 @@ void Window::Show()
     // A window the window manager minimized comes back too, not only to the front.
     if (windowState() & Qt::WindowMinimized)
         setWindowState(windowState() & ~Qt::WindowMinimized);
+    // A Wayland compositor lets no program raise, activate or restore its own window, but puts
+    // a window shown anew in front.
+    if (isVisible() && onWayland())
+        hide();
     show();
     raise();
     activateWindow();
@@ -123,8 +134,35 @@ bool Window::event(QEvent *event)
     if (event->type() == QEvent::WindowActivate)
         guarded([this] { Form_GotFocus(); });
     else if (event->type() == QEvent::Show && windowHandle())
-        windowHandle()->installEventFilter(this);
+        watchWindowHandle();
     return QMainWindow::event(event);
+}
+
+void Window::watchWindowHandle()
+{
+    QWindow *handle = windowHandle();
+    handle->installEventFilter(this);
+    if (m_watchedHandle == handle)
+        return;
+    m_watchedHandle = handle;
+    // Title bars that the program draws itself (Wayland) offer maximize to every window, and
+    // the compositor then insists on the size it gives: a window of fixed size takes it, then
+    // gives the maximized state straight back.
+    connect(handle, &QWindow::windowStateChanged, this, [this, handle](Qt::WindowState state) {
+        if (state == Qt::WindowMaximized && m_fixedSize)
+            QMetaObject::invokeMethod(
+                this, [handle] { handle->setWindowStates(Qt::WindowNoState); },
+                Qt::QueuedConnection);
+    });
+}
+
+void Window::setFixedSizeWindow()
+{
+    m_fixedSize = true;
+    // Minimum and maximum size hints equal: no window manager offers resizing or maximizing.
+    // Where Qt draws the title bar itself, it offers maximize all the same, and the compositor
+    // ends a program whose maximized window keeps a smaller size: there the window may grow.
+    layout()->setSizeConstraint(onWayland() ? QLayout::SetMinimumSize : QLayout::SetFixedSize);
 }
 
 // A window manager may leave the focus on a disabled window when the window it handed the focus

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QRectF>
+#include <QWindow>
 #include <functional>
 
 class QMenu;
@@ -21,6 +23,8 @@ public:
     // The client area's screen origin and size, in twips.
     void setClientArea(double left, double top, double width, double height);
     QRectF clientTwips() const { return m_clientTwips; }
+    // The window keeps the size of its client area and menu bar; nobody resizes or maximizes it.
+    void setFixedSizeWindow();
 
     QMenu *addMenu(const QString &caption);
     QAction *addMenuItem(QMenu *menu, const QString &caption);
@@ -45,7 +49,10 @@ protected:
 
 private:
     void placeOnScreen();
+    void watchWindowHandle();
     QWidget *m_client;
+    QPointer<QWindow> m_watchedHandle;
+    bool m_fixedSize = false;
     QRectF m_clientTwips;
     bool m_loaded = false;
 };

@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# On a Wayland session (weston, drawn into a window of our own X display so that xdotool can
+# drive it): the box, the board in front, a click on the background that must not bury it, a
+# maximize that must not end the game, a minimize that must not lose the board, a deal, "Esci".
+source "$(dirname "$0")/lib.sh"
+
+start_display 1280x1024
+RUNTIME=$(mktemp -d)
+chmod 700 "$RUNTIME"
+XDG_RUNTIME_DIR=$RUNTIME weston --backend=x11-backend.so --width=1024 --height=768 \
+    --socket=puzzle-wl --idle-time=0 >"$OUT/$NAME-weston.log" 2>&1 &
+HELPER_PIDS+=($!)
+weston_window() { xwininfo -root -tree | awk '/Weston Compositor/ { print $1; exit }'; }
+for _ in $(seq 100); do
+    WESTON=$(weston_window)
+    [[ -n $WESTON && -S $RUNTIME/puzzle-wl ]] && break
+    sleep 0.1
+done
+[[ -n $WESTON ]] || fail "weston did not start"
+
+(exec env XDG_RUNTIME_DIR="$RUNTIME" WAYLAND_DISPLAY=puzzle-wl QT_QPA_PLATFORM=wayland \
+    "$PUZZLE" 2>"$OUT/$NAME-game.log") &
+GAME_PID=$!
+
+screen() { import -window "$WESTON" "$OUT/$NAME-$1.png"; }
+at() { xdotool mousemove --window "$WESTON" "$1" "$2"; }
+# The board's frame: the bounding box of all that is not the light-yellow background, below
+# weston's panel and the background's own title bar.
+board_box() { # SHOT -> "W H X Y"
+    convert "$OUT/$NAME-$1.png" -crop 1008x690+8+68 +repage -fill black -opaque '#FFFFC0' \
+        -fill white +opaque black -trim -format '%w %h %X %Y' info: | tr -d +
+}
+board_in_front() { # SHOT: a board-sized frame, the photograph in it
+    screen "$1"
+    read -r BW BH BX BY < <(board_box "$1")
+    BX=$((BX + 8)) BY=$((BY + 68))
+    ((BW >= 924 && BW < 1000 && BH > 600)) || return 1
+    # The photograph's middle, where the background would be light yellow.
+    [[ $(convert "$OUT/$NAME-$1.png" -format "%[hex:p{$((BX + 450)),$((BY + 250))}]" info:) != FFFFC0* ]]
+}
+
+# The box: a light rectangle in the middle of weston's grey desktop.
+box_shown() {
+    screen box
+    below 0.85 "$(convert "$OUT/$NAME-box.png" -crop 30x20+450+405 +repage -format '%[fx:mean]' info:)"
+}
+eventually "no resolution box" box_shown
+sleep 0.5
+at 512 600
+xdotool key Return
+eventually "no board in front after the box" board_in_front start
+echo "ok wayland: board in front at $BX,$BY ($BW x $BH)"
+
+# Client-area origin: inside the frame Qt draws (3 px sides, 30 px title), below the menu bar.
+client() { CX=$((BX + 3)) CY=$((BY + BH - 3 - 581)); }
+client
+
+# A click on the background: the board comes back in front.
+at 5 $((68 + 690))
+xdotool click 1
+sleep 0.5
+eventually "the background buried the board" board_in_front after-background
+client
+
+# The title bar Qt draws: close, maximize and minimize, right to left, 23 px apart.
+title_button() { at $((BX + BW - 18 - 23 * $1)) $((BY + 14)); xdotool click 1; sleep 1; }
+# Maximize: the game goes on, at its own size.
+title_button 1
+kill -0 "$GAME_PID" 2>/dev/null || fail "maximize ended the game: $(cat "$OUT/$NAME-game.log")"
+eventually "after maximize, no board of its own size in front" board_in_front after-maximize
+# Minimize, then a click on the background: the board is back.
+title_button 2
+at 5 $((68 + 690))
+xdotool click 1
+eventually "a minimized board did not come back" board_in_front after-minimize
+client
+
+# A deal changes what the photograph's place shows; "Esci" ends the game with code 0.
+screen before-deal
+at $((CX + 447)) $((CY + 532))
+xdotool click 1
+dealt() {
+    screen dealt
+    local d
+    d=$(compare -metric RMSE "$OUT/$NAME-before-deal.png" "$OUT/$NAME-dealt.png" null: 2>&1 | sed 's/.*(\(.*\))/\1/' || true)
+    below 0.05 "$d" 2>/dev/null
+}
+eventually "the deal changed nothing" dealt
+at $((CX + 836)) $((CY + 528))
+xdotool click 1
+wait_exit
+[[ $GAME_EXIT == 0 ]] || fail "Esci: the game ended with code $GAME_EXIT"
+if grep -q . "$OUT/$NAME-game.log"; then fail "the game printed: $(cat "$OUT/$NAME-game.log")"; fi
+echo "ok wayland: background click, maximize, minimize, deal, Esci (code 0), nothing printed"
