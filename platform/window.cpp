@@ -94,9 +94,9 @@ void Window::Show()
     // A window the window manager minimized comes back too, not only to the front.
     if (windowState() & Qt::WindowMinimized)
         setWindowState(windowState() & ~Qt::WindowMinimized);
-    // A Wayland compositor lets no program raise, activate or restore its own window, but puts
-    // a window shown anew in front.
-    if (isVisible() && onWayland())
+    // A Wayland compositor lets no program raise, activate or restore its own window, not even
+    // through XWayland, but puts a window shown anew in front.
+    if (isVisible() && (onWayland() || qEnvironmentVariableIsSet("WAYLAND_DISPLAY")))
         hide();
     show();
     raise();
