@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The two everyday commands: `make run` and `make test`. Each installs what is missing first.
 BUILD   ?= build
 JOBS    ?= $(shell nproc)

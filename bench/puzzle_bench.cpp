@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // In-process figures: how long the game's own work takes, and how much memory it needs.
 // Usage: puzzle_bench make-jpeg FILE WIDTH HEIGHT | load FILE [RUNS] | board [RUNS]
 // Figures only: nothing here passes or fails.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The floor: a bare Qt Widgets program that maps one window.
 // With --text it shows one line of text, which is the floor for any window that says something:
 // the first text brings up the font database.

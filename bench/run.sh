@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Prints the benchmark figures, medians of several runs. Usage: bench/run.sh RELEASE_BUILD_DIR
 set -euo pipefail
 build=${1:?usage: bench/run.sh RELEASE_BUILD_DIR}

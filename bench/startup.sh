@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Start-up, memory and idle figures of the real binary under a display of its own, beside a bare
 # Qt Widgets program, medians of interleaved runs. Usage: bench/startup.sh RELEASE_BUILD_DIR
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times a program's windows onto the screen, to the millisecond, from the moment it is started.
 // Usage: xstart [--answer] FIRST_TITLE [SECOND_TITLE] -- PROGRAM [ARGS...]
 // Prints "first_ms=... second_ms=... pid=..."; the program is left running.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The board window: its controls from the definition, the board state and board building.
 #include "puzzleform.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shuffling and dealing: the button "Mostra Puzzle".
 #include "puzzleform.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three move methods: swap, two-step swap and click play.
 #include "puzzleform.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Play options: guided or free play, and the move method.
 #include "puzzleform.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scoring, locking and completion.
 #include "puzzleform.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bytes in, a picture cut for a grid out: the loading and cutting a player's file goes through.
 #include "pictureclip.h"
 #include "runtimeerror.h"

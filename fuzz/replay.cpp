@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the fuzz target over a corpus, as a plain test (no libFuzzer needed), or writes the
 // seed corpus: replay DIR... | replay --make-corpus DIR
 #include "../tests/pictures.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Picture files for the loading tests and the fuzz corpus, made here rather than shipped.

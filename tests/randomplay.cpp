@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plays far more than any person would: long seeded sequences of everything a player can do,
 // with the board's invariants checked after every single event.
 // Usage: randomplay SEED EVENTS [--exit]   (--exit: leave by "Esci" at the end, for leak checks)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The board window as defined and as its first build lays it out.
 
 #include "fakes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shuffling, dealing, scoring, locking and completion, with the two sounds.
 
 #include "fakes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three move methods, played with the mouse through the window.
 
 #include "dragmanager.h"

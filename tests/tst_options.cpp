@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The options menu, the grid menu, and leaving the game.
 
 #include "dragmanager.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading a picture of the player's own: every format, and every way a file can be wrong.
 
 #include "fakes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The control model the windows are written against: drag and drop, mouse events, layering,
 // twips placement, the picture grid, the random source and the error rule.
 

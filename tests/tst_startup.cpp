@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The start-up window and the resolution information window.
 
 #include "fakes.h"

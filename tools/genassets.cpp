@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the game's pictures and synthesises its sounds, all from code, deterministically.
 // Usage: genassets SOURCE_DIR   (writes into board/layouts/pictures, platform/media, data/icons)
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages the build, the game and the tests need.
 # Idempotent and quiet when everything is present; as non-root it only says what to run.
 set -euo pipefail
@@ -9,7 +10,7 @@ packages=(
     fonts-liberation2
     xvfb xauth xdotool x11-utils imagemagick openbox metacity xfwm4 dbus wmctrl weston qt6-wayland
     libjpeg-turbo-progs clang libclang-rt-14-dev libx11-dev libxtst-dev
-    desktop-file-utils appstream bc
+    desktop-file-utils appstream bc lintian
 )
 
 missing=()

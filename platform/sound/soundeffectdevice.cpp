@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The audio backend: QSoundEffect (QMediaPlayer crashes without GStreamer's base plugins).
 #include "sounddevice.h"
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # "Esci" ends the game at once, mid-game; closing the board window ends it too, background and all.
 source "$(dirname "$0")/lib.sh"
 [[ -x $WMCLOSE ]] || fail "no wmclose helper"

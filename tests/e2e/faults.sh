@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The game starts and plays whatever the machine is like: no sound device (never here), a HOME
 # that is missing or unwritable, a working directory it cannot write, no fonts at all.
 source "$(dirname "$0")/lib.sh"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs into a temporary prefix and starts the game the way the launcher does, from there.
 # Usage: install.sh PUZZLE BUILD_DIR
 BUILD_DIR=${2:?usage: install.sh PUZZLE BUILD_DIR}
@@ -8,20 +9,21 @@ source "$(dirname "$0")/lib.sh"
 prefix=$(mktemp -d)
 cmake --install "$BUILD_DIR" --prefix "$prefix" >/dev/null
 appid=io.github.puzzletiles.Puzzle
-for file in bin/puzzle lib*/puzzle/puzzle_sound.so share/applications/$appid.desktop share/metainfo/$appid.metainfo.xml \
-    share/icons/hicolor/scalable/apps/$appid.svg; do
+for file in games/puzzle lib*/puzzle/puzzle_sound.so share/applications/$appid.desktop share/metainfo/$appid.metainfo.xml \
+    share/icons/hicolor/scalable/apps/$appid.svg share/man/man6/puzzle.6.gz share/man/it/man6/puzzle.6.gz \
+    share/doc/puzzle/copyright share/doc/puzzle/changelog.gz; do
     compgen -G "$prefix/$file" >/dev/null || fail "not installed: $file"
 done
 for size in 16 32 48 64 128 256; do
     icon=$prefix/share/icons/hicolor/${size}x${size}/apps/$appid.png
     [[ $(identify -format '%wx%h' "$icon") == "${size}x${size}" ]] || fail "icon $size is not ${size}x${size}"
 done
-readelf -d "$prefix/bin/puzzle" | grep -E "R(UN)?PATH" | grep -q "$BUILD_DIR" && fail "the installed binary loads from the build tree"
+readelf -d "$prefix/games/puzzle" | grep -E "R(UN)?PATH" | grep -q "$BUILD_DIR" && fail "the installed binary loads from the build tree"
 
-# The launcher's command, found on the PATH as a desktop would, started away from the sources.
-command=$(sed -n 's/^Exec=//p' "$prefix/share/applications/$appid.desktop")
-PUZZLE=$(PATH="$prefix/bin:$PATH" command -v "$command")
-[[ $PUZZLE == "$prefix/bin/puzzle" ]] || fail "the launcher runs '$PUZZLE'"
+# The launcher's command: the installed program by its full path, started away from the sources.
+desktop-file-validate "$prefix/share/applications/$appid.desktop" || fail "the installed launcher is not valid"
+PUZZLE=$(sed -n 's/^Exec=//p' "$prefix/share/applications/$appid.desktop")
+[[ $PUZZLE == "$prefix/games/puzzle" ]] || fail "the launcher runs '$PUZZLE'"
 GAME_DIR=/
 start_display 1024x768
 start_game

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared by the end-to-end checks: a display of their own, the real game, xdotool and screenshots.
 # Usage from a script: source lib.sh; start_display 1024x768; start_game; ...
 set -euo pipefail

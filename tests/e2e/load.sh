@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # "Immagine" > "Carica_da_File": the player types a path into the dialog; the board shows the
 # picture, and the next deal cuts it. Then the grid and option menus, each seen to work.
 source "$(dirname "$0")/lib.sh"

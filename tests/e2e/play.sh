@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A deal, then a game played to completion in each of the three move methods, with the mouse.
 # The two-tile grid "1 X 2" is always dealt exchanged, so every game here has a known answer.
 source "$(dirname "$0")/lib.sh"

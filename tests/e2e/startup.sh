@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real game starts with the resolution box, then the board that suits the screen,
 # showing the whole photograph on the light-yellow background.
 source "$(dirname "$0")/lib.sh"

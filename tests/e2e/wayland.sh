@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # On a Wayland session (weston, drawn into a window of our own X display so that xdotool can
 # drive it): the box, the board in front, a click on the background that must not bury it, a
 # maximize that must not end the game, a minimize that must not lose the board, a deal, "Esci".

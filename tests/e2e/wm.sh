@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Under real window managers: the board in front of the maximized background, a fixed size that
 # no window manager offers to change, back from minimized when the background is clicked, closed
 # through the window manager with code 0; and a scaled screen that gets the layout that fits.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Asks a window to close the way a window manager's close button does (WM_DELETE_WINDOW),
 // for a display that has no window manager.
 #include <X11/Xlib.h>
