@@ -4,28 +4,10 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
-#include <QLoggingCategory>
 #include <QTranslator>
-
-namespace {
-QtMessageHandler g_defaultHandler = nullptr;
-
-// The audio stack reports a missing sound server on stderr; without one the game is silent,
-// which is all the player needs to know.
-void quietAudio(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (message.startsWith(QLatin1String("PulseAudioService"))
-        || message.startsWith(QLatin1String("No audio device")))
-        return;
-    g_defaultHandler(type, context, message);
-}
-} // namespace
 
 int main(int argc, char *argv[])
 {
-    g_defaultHandler = qInstallMessageHandler(quietAudio);
-    // No sound device is no business of the player's: keep the audio stack quiet about it.
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.multimedia*=false"));
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Puzzle"));
     QApplication::setDesktopFileName(QStringLiteral(PUZZLE_APP_ID));
