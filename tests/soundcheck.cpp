@@ -5,7 +5,7 @@
 // sound before it stopped in time.
 // Usage: soundcheck MODULE_DIR MONITOR_SOURCE | MODULE_DIR --no-recording | --find-fanfare RAW
 // SOUNDCHECK_ROUNDS=N plays each series N times instead of 20; SOUNDCHECK_DUMP=FILE keeps the
-// recording (raw mono 16-bit, 44.1 kHz) for a closer look.
+// recording (raw mono 16-bit, 44.1 kHz) for a closer look; SOUNDCHECK_TIMING=0 checks no times.
 #include "qtservices.h"
 
 #include <QCoreApplication>
@@ -271,6 +271,8 @@ int main(int argc, char *argv[])
     gap(fanfare);
     wait(200);
 
+    // A sanitizer build is slow by design: there only what is heard counts, not when.
+    const bool checkTiming = qEnvironmentVariable("SOUNDCHECK_TIMING") != QLatin1String("0");
     const std::vector<qint16> rec = recorder.samples();
     if (qEnvironmentVariableIsSet("SOUNDCHECK_DUMP")) {
         QFile dump(qEnvironmentVariable("SOUNDCHECK_DUMP"));
@@ -298,14 +300,14 @@ int main(int argc, char *argv[])
         const bool cut = p + 1 == cutPlay;
         if (!cut)
             worstShort = std::max(worstShort, missing);
-        bool bad = latency > (play.first ? 60 : (p == cutPlay ? 40 : 30));
+        bool bad = checkTiming && latency > (play.first ? 60 : (p == cutPlay ? 40 : 30));
         if (cut) {
             // Stopped within 20 ms of the call that cut it, and nothing of it after.
             const double stoppedAfter
                 = recorder.timeOf(start + heard, origin) - plays[cutPlay].calledAt;
             std::printf("play %zu (%s): latency %.1f ms, stopped %.1f ms after the cut\n", p + 1,
                         play.name, latency, stoppedAfter);
-            bad = bad || stoppedAfter > 20;
+            bad = bad || (checkTiming && stoppedAfter > 20);
         } else {
             std::printf("play %zu (%s): latency %.1f ms, heard %.1f of %.1f ms\n", p + 1, play.name,
                         latency, double(heard) * 1000.0 / Rate,
