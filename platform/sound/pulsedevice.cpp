@@ -6,10 +6,10 @@
 
 #include <QByteArray>
 #include <QFile>
-#include <QHash>
 #include <pulse/pulseaudio.h>
 
 #include <cstring>
+#include <map>
 
 namespace {
 struct Pcm
@@ -103,6 +103,7 @@ public:
     {
         if (!m_loop)
             return;
+        // The map keeps every decoded sound where it is: the loop's thread may be reading one.
         auto cached = m_sounds.find(source);
         if (cached == m_sounds.end()) {
             QFile file(source.scheme() == QLatin1String("qrc") ? QLatin1Char(':') + source.path()
@@ -110,10 +111,13 @@ public:
             QByteArray bytes;
             if (file.open(QIODevice::ReadOnly))
                 bytes = file.read(64 * 1024 * 1024);
-            cached = m_sounds.insert(source, decodeWave(bytes));
+            Pcm pcm = decodeWave(bytes);
+            pa_threaded_mainloop_lock(m_loop);
+            cached = m_sounds.emplace(source, std::move(pcm)).first;
+            pa_threaded_mainloop_unlock(m_loop);
         }
         pa_threaded_mainloop_lock(m_loop);
-        m_sound = &cached.value();
+        m_sound = &cached->second;
         connectIfNeeded();
         pa_threaded_mainloop_unlock(m_loop);
     }
@@ -221,7 +225,7 @@ private:
     pa_threaded_mainloop *m_loop;
     pa_context *m_context = nullptr;
     pa_stream *m_stream = nullptr;
-    QHash<QUrl, Pcm> m_sounds;
+    std::map<QUrl, Pcm> m_sounds;
     const Pcm *m_sound = nullptr;
     bool m_wanted = false; // a play asked for and not closed since
 };
