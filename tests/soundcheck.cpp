@@ -79,17 +79,19 @@ public:
             pa_simple_free(m_stream);
     }
     bool ok() const { return m_stream != nullptr; }
-    // The time at which sample i was played, estimated from the read that returned it.
+    // When sample i was played, in ms from the origin. A read can return late, never early, so
+    // among the reads within a second of that sample the least delayed one tells best.
     double timeOf(size_t i, Clock::time_point origin)
     {
         std::lock_guard lock(m_mutex);
+        double zero = 1e300;
         for (const auto &[end, when] : m_reads) {
-            if (i < end)
-                return msSince(origin, when) - double(end - i) * 1000.0 / Rate;
+            if (end + Rate >= i && end <= i + Rate)
+                zero = std::min(zero, msSince(origin, when) - double(end) * 1000.0 / Rate);
         }
-        return -1;
+        return zero + double(i) * 1000.0 / Rate;
     }
-    // The sample played at a time, the other way round.
+    // Roughly the sample played at a time: from the first read after it, so never too late.
     size_t indexAt(double ms, Clock::time_point origin)
     {
         std::lock_guard lock(m_mutex);
@@ -274,6 +276,12 @@ int main(int argc, char *argv[])
     // A sanitizer build is slow by design: there only what is heard counts, not when.
     const bool checkTiming = qEnvironmentVariable("SOUNDCHECK_TIMING") != QLatin1String("0");
     const std::vector<qint16> rec = recorder.samples();
+    const auto timeOf = [&](size_t i) {
+        return recorder.timeOf(i, origin);
+    };
+    const auto indexAt = [&](double ms) {
+        return std::min(rec.size(), recorder.indexAt(ms, origin));
+    };
     if (qEnvironmentVariableIsSet("SOUNDCHECK_DUMP")) {
         QFile dump(qEnvironmentVariable("SOUNDCHECK_DUMP"));
         dump.open(QIODevice::WriteOnly);
@@ -284,15 +292,14 @@ int main(int argc, char *argv[])
     double worstFirst = 0, worstLater = 0, worstShort = 0;
     for (size_t p = 0; p < plays.size(); ++p) {
         const Play &play = plays[p];
-        const size_t lo = std::max(from, recorder.indexAt(play.calledAt - 5, origin));
-        const size_t start
-            = findStart(rec, *play.wave, lo, recorder.indexAt(play.calledAt + 150, origin));
+        const size_t lo = std::max(from, indexAt(play.calledAt - 5));
+        const size_t start = findStart(rec, *play.wave, lo, indexAt(play.calledAt + 400));
         if (start == size_t(-1)) {
             std::printf("play %zu (%s): not heard\n", p + 1, play.name);
             ++failures;
             continue;
         }
-        const double latency = recorder.timeOf(start, origin) - play.calledAt;
+        const double latency = timeOf(start) - play.calledAt;
         const size_t heard = heardLength(rec, *play.wave, start);
         const double missing = double(play.wave->size() - heard) * 1000.0 / Rate;
         (play.first ? worstFirst : worstLater)
@@ -303,8 +310,7 @@ int main(int argc, char *argv[])
         bool bad = checkTiming && latency > (play.first ? 60 : (p == cutPlay ? 40 : 30));
         if (cut) {
             // Stopped within 20 ms of the call that cut it, and nothing of it after.
-            const double stoppedAfter
-                = recorder.timeOf(start + heard, origin) - plays[cutPlay].calledAt;
+            const double stoppedAfter = timeOf(start + heard) - plays[cutPlay].calledAt;
             std::printf("play %zu (%s): latency %.1f ms, stopped %.1f ms after the cut\n", p + 1,
                         play.name, latency, stoppedAfter);
             bad = bad || (checkTiming && stoppedAfter > 20);
