@@ -56,13 +56,13 @@ class Recorder
 public:
     explicit Recorder(const char *source)
     {
-        const pa_sample_spec spec {PA_SAMPLE_S16LE, Rate, 1};
+        const pa_sample_spec sampleFormat {PA_SAMPLE_S16LE, Rate, 1};
         pa_buffer_attr attributes {};
         attributes.maxlength = static_cast<uint32_t>(-1);
         attributes.fragsize = Rate / 1000 * 2 * 2; // 2 ms
         int error = 0;
-        m_stream = pa_simple_new(nullptr, "soundcheck", PA_STREAM_RECORD, source, "monitor", &spec,
-                                 nullptr, &attributes, &error);
+        m_stream = pa_simple_new(nullptr, "soundcheck", PA_STREAM_RECORD, source, "monitor",
+                                 &sampleFormat, nullptr, &attributes, &error);
         if (m_stream)
             m_thread = QThread::create([this] { run(); });
         if (m_thread)

@@ -14,7 +14,7 @@
 namespace {
 struct Pcm
 {
-    pa_sample_spec spec {};
+    pa_sample_spec sampleFormat {};
     QByteArray samples;
 };
 
@@ -49,12 +49,12 @@ Pcm decodeWave(const QByteArray &file)
             const quint16 bits = le16(f + 14);
             if (le16(f) != 1 || (bits != 8 && bits != 16))
                 return pcm;
-            pcm.spec.format = bits == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
-            pcm.spec.channels = static_cast<uint8_t>(le16(f + 2));
-            pcm.spec.rate = le32(f + 4);
-            haveFormat = pa_sample_spec_valid(&pcm.spec);
+            pcm.sampleFormat.format = bits == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
+            pcm.sampleFormat.channels = static_cast<uint8_t>(le16(f + 2));
+            pcm.sampleFormat.rate = le32(f + 4);
+            haveFormat = pa_sample_spec_valid(&pcm.sampleFormat);
         } else if (std::memcmp(chunk, "data", 4) == 0 && haveFormat) {
-            const size_t frame = pa_frame_size(&pcm.spec);
+            const size_t frame = pa_frame_size(&pcm.sampleFormat);
             pcm.samples = file.mid(body, available - qsizetype(size_t(available) % frame));
             return pcm;
         }
@@ -179,8 +179,8 @@ private:
             return;
         pa_proplist *properties = pa_proplist_new();
         pa_proplist_sets(properties, PA_PROP_MEDIA_ROLE, "event");
-        m_stream
-            = pa_stream_new_with_proplist(m_context, "sound", &m_sound->spec, nullptr, properties);
+        m_stream = pa_stream_new_with_proplist(m_context, "sound", &m_sound->sampleFormat, nullptr,
+                                               properties);
         pa_proplist_free(properties);
         if (!m_stream)
             return;
@@ -188,7 +188,8 @@ private:
         // written in one go and waits in the server's queue.
         pa_buffer_attr attributes {};
         attributes.maxlength = static_cast<uint32_t>(-1);
-        attributes.tlength = static_cast<uint32_t>(pa_usec_to_bytes(20 * 1000, &m_sound->spec));
+        attributes.tlength
+            = static_cast<uint32_t>(pa_usec_to_bytes(20 * 1000, &m_sound->sampleFormat));
         attributes.prebuf = 0;
         attributes.minreq = static_cast<uint32_t>(-1);
         attributes.fragsize = static_cast<uint32_t>(-1);
