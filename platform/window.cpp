@@ -142,10 +142,10 @@ bool Window::event(QEvent *event)
 void Window::watchWindowHandle()
 {
     QWindow *handle = windowHandle();
-    handle->installEventFilter(this);
     if (m_watchedHandle == handle)
         return;
     m_watchedHandle = handle;
+    handle->installEventFilter(this);
     // Title bars that the program draws itself (Wayland) offer maximize to every window, and
     // the compositor then insists on the size it gives: a window of fixed size takes it, then
     // gives the maximized state straight back.

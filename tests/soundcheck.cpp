@@ -142,7 +142,6 @@ struct Play
     const char *name;
     const std::vector<qint16> *wave;
     double calledAt; // ms
-    bool first;
 };
 
 // Where a play's samples start in the recording: within [lo, hi), the place that matches the
@@ -235,19 +234,17 @@ int main(int argc, char *argv[])
     const auto origin = Clock::now();
     QtMediaPlayer player({QString::fromLocal8Bit(argv[1])});
     std::vector<Play> plays;
-    bool first = true;
     const int rounds = qEnvironmentVariableIntValue("SOUNDCHECK_ROUNDS") > 0
         ? qEnvironmentVariableIntValue("SOUNDCHECK_ROUNDS")
         : 20;
     // The game's own sequence for every sound.
     // Timed from the start of the sequence, where the game's mouse release would be.
     const auto sound = [&](const QString &file, const char *name, const std::vector<qint16> &wave) {
-        plays.push_back({name, &wave, msSince(origin, Clock::now()), first});
+        plays.push_back({name, &wave, msSince(origin, Clock::now())});
         player.setCommand(QStringLiteral("close"));
         player.setFileName(file);
         player.setCommand(QStringLiteral("open"));
         player.setCommand(QStringLiteral("play"));
-        first = false;
     };
     const auto gap = [&](const std::vector<qint16> &wave) {
         wait(static_cast<int>(wave.size() * 1000 / Rate + 120));
@@ -292,6 +289,7 @@ int main(int argc, char *argv[])
     double worstFirst = 0, worstLater = 0, worstShort = 0;
     for (size_t p = 0; p < plays.size(); ++p) {
         const Play &play = plays[p];
+        const bool first = p == 0; // the process's first sound: the module loads, connects
         const size_t lo = std::max(from, indexAt(play.calledAt - 5));
         const size_t start = findStart(rec, *play.wave, lo, indexAt(play.calledAt + 400));
         if (start == size_t(-1)) {
@@ -302,12 +300,11 @@ int main(int argc, char *argv[])
         const double latency = timeOf(start) - play.calledAt;
         const size_t heard = heardLength(rec, *play.wave, start);
         const double missing = double(play.wave->size() - heard) * 1000.0 / Rate;
-        (play.first ? worstFirst : worstLater)
-            = std::max(play.first ? worstFirst : worstLater, latency);
+        (first ? worstFirst : worstLater) = std::max(first ? worstFirst : worstLater, latency);
         const bool cut = p + 1 == cutPlay;
         if (!cut)
             worstShort = std::max(worstShort, missing);
-        bool bad = checkTiming && latency > (play.first ? 60 : (p == cutPlay ? 40 : 30));
+        bool bad = checkTiming && latency > (first ? 60 : (p == cutPlay ? 40 : 30));
         if (cut) {
             // Stopped within 20 ms of the call that cut it, and nothing of it after.
             const double stoppedAfter = timeOf(start + heard) - plays[cutPlay].calledAt;

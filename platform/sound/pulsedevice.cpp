@@ -60,7 +60,6 @@ Pcm decodeWave(const QByteArray &file)
         }
         at = body + qsizetype(size) + (size & 1);
     }
-    pcm.samples.clear();
     return pcm;
 }
 
@@ -128,7 +127,6 @@ public:
             return;
         pa_threaded_mainloop_lock(m_loop);
         m_wanted = true;
-        connectIfNeeded();
         // Not connected yet (the first sound): it starts as soon as the server answers.
         if (m_context && pa_context_get_state(m_context) == PA_CONTEXT_READY)
             startStream();
