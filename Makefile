@@ -43,11 +43,15 @@ clean:
 	rm -rf $(BUILD)
 
 # libFuzzer over picture loading and cutting, under ASan + UBSan: `make fuzz FUZZ_SECONDS=600`.
+# Slowness and memory count as findings: an input may take 1 s, allocate 150 MB at once, and
+# grow the process 150 MB past what it needs idle (FUZZ_IDLE_MB, measured with -runs=0).
 FUZZ_SECONDS ?= 60
+FUZZ_IDLE_MB ?= 70
+FUZZ_OPTIONS = -timeout=1 -malloc_limit_mb=150 -rss_limit_mb=$$(($(FUZZ_IDLE_MB) + 150)) -max_len=65536
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(BUILD)/fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug \
 		-DPUZZLE_SANITIZE=ON -DPUZZLE_FUZZ=ON -DPUZZLE_TESTS=OFF >/dev/null
 	@cmake --build $(BUILD)/fuzz -j $(JOBS) --target fuzz_picture
 	mkdir -p $(BUILD)/fuzz/corpus
-	ASAN_OPTIONS=detect_leaks=0 $(BUILD)/fuzz/fuzz/fuzz_picture -max_total_time=$(FUZZ_SECONDS) \
-		-max_len=65536 -rss_limit_mb=2048 $(BUILD)/fuzz/corpus fuzz/corpus
+	ASAN_OPTIONS=detect_leaks=0:quarantine_size_mb=16 $(BUILD)/fuzz/fuzz/fuzz_picture \
+		-max_total_time=$(FUZZ_SECONDS) $(FUZZ_OPTIONS) $(BUILD)/fuzz/corpus fuzz/corpus

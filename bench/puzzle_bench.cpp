@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // In-process figures: how long the game's own work takes, and how much memory it needs.
 // Usage: puzzle_bench make-jpeg FILE WIDTH HEIGHT | load FILE [RUNS] | board [RUNS]
+//        | make-hostile FOLDER | attack FILE | moves [RUNS]
 // Figures only: nothing here passes or fails.
 
+#include "hostile.h"
 #include "puzzleform.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
@@ -33,14 +36,15 @@ public:
     void setCommand(const QString &) override { }
 };
 
-long peakResidentKb()
+// A figure of /proc/self/status in kB: "VmHWM:" the peak resident set, "VmRSS:" the current.
+long statusKb(const QByteArray &field = "VmHWM:")
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
+        if (line.startsWith(field))
+            return line.mid(field.size()).trimmed().split(' ').first().toLong();
     return -1;
 }
 
@@ -52,14 +56,59 @@ double median(std::vector<double> values)
 
 int makeJpeg(const QString &file, int width, int height)
 {
-    // Detail everywhere, as in a photo, so the decoder does real work.
-    QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < width; ++x)
-            line[x] = qRgb((x * 7 + y) & 255, (y * 5 + (x >> 3)) & 255, ((x ^ y) * 3) & 255);
-    }
-    return image.save(file, "JPG", 85) ? 0 : 1;
+    return testpictures::write(file, testpictures::jpeg(testpictures::detailed(width, height))) ? 0
+                                                                                                : 1;
+}
+
+// The files that once cost the loader seconds or gigabytes, and their neighbours.
+int makeHostile(const QString &folder)
+{
+    using namespace testpictures;
+    const QImage photo = detailed(1200, 900);
+    const QImage large = detailed(6000, 4000);
+    const auto comments = [&](int count) { // the largest comment segments, before the photo
+        const QByteArray bytes = jpeg(photo);
+        QByteArray segment("\xff\xfe\xff\xff", 4);
+        segment.append(QByteArray(65533, 'x'));
+        return bytes.left(2) + segment.repeated(count) + bytes.mid(2);
+    };
+    const std::vector<std::pair<const char *, QByteArray>> files = {
+        {"ok-baseline-24mp.jpg", jpeg(large)},
+        {"ok-progressive-24mp-420.jpg", jpeg(large, {.progressive = true})},
+        {"ok-cmyk.jpg", jpeg(photo, {.cmyk = true})},
+        {"ok-top-down.bmp", topDownBmp(photo)},
+        {"ok-fill-2mb-before-frame.jpg", fillBeforeFrame(photo, 2 << 20)},
+        {"ok-fill-20mb-before-frame.jpg", fillBeforeFrame(photo, 20 << 20)},
+        {"big-progressive-8000x6000-444.jpg",
+         jpeg(detailed(8000, 6000), {.progressive = true, .fullChroma = true})},
+        {"header-progressive-20000x20000.jpg", progressiveClaiming(20000, 20000)},
+        {"header-progressive-30000x30000.jpg", progressiveClaiming(30000, 30000)},
+        {"header-baseline-65500x65500.jpg", jpegClaiming(65500, 65500)},
+        {"scan-repeated-1500.jpg", repeatedScan(scene(300, 200), 1500)},
+        {"segments-100k-empty.jpg", emptySegments(photo, 100000)},
+        {"segments-20mb-empty.jpg", emptySegments(photo, 5 << 20)},
+        {"cut-progressive.jpg",
+         [&] {
+             const QByteArray b = jpeg(large, {.progressive = true});
+             return b.left(b.size() * 2 / 3);
+         }()},
+        {"ok-comments-255mb.jpg", comments(3890)},
+        {"over-256mb.jpg", comments(4100)},
+        {"cut-pixels.bmp", encoded(photo, "BMP").chopped(100000)},
+        {"past-end-pixels.bmp", bmpDataPastEnd(photo)},
+        {"cut-first-frame.gif", largeGif().chopped(3000)},
+        {"claims-12000x12000.png",
+         [] {
+             QImage blank(12000, 12000, QImage::Format_Mono);
+             blank.fill(0);
+             return encoded(blank, "PNG");
+         }()},
+    };
+    QDir().mkpath(folder);
+    for (const auto &[name, bytes] : files)
+        if (!write(folder + QLatin1Char('/') + QLatin1String(name), bytes))
+            return 1;
+    return 0;
 }
 
 double cpuMs()
@@ -113,14 +162,36 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments().mid(1);
     if (args.size() == 4 && args[0] == QLatin1String("make-jpeg"))
         return makeJpeg(args[1], args[2].toInt(), args[3].toInt());
+    if (args.size() == 2 && args[0] == QLatin1String("make-hostile"))
+        return makeHostile(args[1]);
 
     BenchDialog dialog;
     SilentPlayer player;
     ClockRandom random(1);
     PuzzleForm form(Puzzle_03(), BoardServices {dialog, player, random});
     form.Show();
-    const long startKb = peakResidentKb();
+    const long startKb = statusKb();
 
+    if (args.size() == 2 && args[0] == QLatin1String("attack")) {
+        // One load, from the resident set before it to the peak during it.
+        dialog.answer = args[1];
+        form.co_ri_Click(12);
+        const Picture before = form.Image1->picture();
+        QFile clear(QStringLiteral("/proc/self/clear_refs"));
+        if (!clear.open(QIODevice::WriteOnly) || clear.write("5") != 1)
+            return 1; // the peak cannot be reset here
+        clear.close();
+        const long startRss = statusKb("VmRSS:");
+        QElapsedTimer timer;
+        timer.start();
+        form.mnu_carica_Click();
+        const double ms = timer.nsecsElapsed() / 1e6;
+        const QSize size = form.Image1->picture().size();
+        std::printf("outcome=%s ms=%.1f peak_extra_mb=%.1f size=%dx%d\n",
+                    form.Image1->picture() == before ? "refused" : "loaded", ms,
+                    (statusKb() - startRss) / 1024.0, size.width(), size.height());
+        return 0;
+    }
     if (args.size() >= 2 && args[0] == QLatin1String("load")) {
         // One load per process keeps the peak honest; RUNS repeats it in the same process.
         dialog.answer = args[1];
@@ -131,7 +202,7 @@ int main(int argc, char **argv)
         form.Cmd_Scambia_Click();
         QTest::qWait(50); // painted as the player would see it
         std::printf("load_and_rebuild_ms=%.1f decoded=%dx%d dealt_peak_kb=%ld before_kb=%ld\n",
-                    median(ms), size.width(), size.height(), peakResidentKb(), startKb);
+                    median(ms), size.width(), size.height(), statusKb(), startKb);
         return size == QSize(550, 495) ? 1 : 0;
     }
     if (!args.isEmpty() && args[0] == QLatin1String("moves")) {
@@ -220,8 +291,8 @@ int main(int argc, char **argv)
         counter.paints.clear();
         QTest::mouseMove(window, p + QPoint(4, 0));
         QTest::qWait(5);
-        std::printf("%-24s %12.3f %14d %s\n", "drag: one pointer step", median(ms),
-                    counter.tiles(), "(tiles under the dragged picture only)");
+        std::printf("%-24s %12.3f %14d %s\n", "drag: one pointer step", median(ms), counter.tiles(),
+                    "(tiles under the dragged picture only)");
         QTest::mouseRelease(window, Qt::LeftButton, {}, p);
         return 0;
     }

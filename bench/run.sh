@@ -34,6 +34,21 @@ printf '%-34s %8s MB  (%s MB before the load)\n' "puzzle: peak resident, 6 X 5 d
     "$(($(printf '%s\n' "${peaks[@]}" | median) / 1024))" "$((before / 1024))"
 
 echo
+echo "== Pictures made to hurt: one load each, in a process of its own (bounds: 1000 ms, 150 MB)"
+echo "   (ok-* are legal pictures that must load; the rest may load or be refused)"
+"$bench" make-hostile "$work/hostile"
+printf '%-38s %-8s %9s %14s %s\n' file outcome ms "peak +MB" "within bounds"
+for file in "$work"/hostile/*; do
+    line=$("$bench" attack "$file" 2>/dev/null)
+    outcome=$(field outcome <<<"$line") ms=$(field ms <<<"$line") mb=$(field peak_extra_mb <<<"$line")
+    verdict=yes
+    awk -v ms="$ms" -v mb="$mb" 'BEGIN { exit !(ms > 1000 || mb > 150) }' && verdict=NO
+    [[ $(basename "$file") == ok-* && $outcome != loaded ]] && verdict="NO (must load)"
+    printf '%-38s %-8s %9s %14s %s\n' "$(basename "$file")" "$outcome" "$ms" "$mb" "$verdict"
+done
+rm -rf "$work/hostile"
+
+echo
 echo "== Building and dealing each grid, median of 50 runs"
 "$bench" board 50 2>/dev/null
 

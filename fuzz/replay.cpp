@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the fuzz target over a corpus, as a plain test (no libFuzzer needed), or writes the
 // seed corpus: replay DIR... | replay --make-corpus DIR
-#include "../tests/pictures.h"
+#include "../tests/hostile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -28,6 +28,17 @@ int main(int argc, char **argv)
         write(dir.filePath(QStringLiteral("dot.gif")), gif());
         write(dir.filePath(QStringLiteral("moving.gif")), gif(3));
         write(dir.filePath(QStringLiteral("text.jpg")), "not a picture");
+        const QImage small = detailed(40, 24);
+        write(dir.filePath(QStringLiteral("progressive.jpg")),
+              testpictures::jpeg(small, {.progressive = true}));
+        write(dir.filePath(QStringLiteral("cmyk.jpg")), testpictures::jpeg(small, {.cmyk = true}));
+        write(dir.filePath(QStringLiteral("claims.jpg")), progressiveClaiming(20000, 20000));
+        write(dir.filePath(QStringLiteral("scans.jpg")), repeatedScan(small, 40));
+        write(dir.filePath(QStringLiteral("fill.jpg")), fillBeforeFrame(small, 3000));
+        write(dir.filePath(QStringLiteral("segments.jpg")), emptySegments(small, 1000));
+        write(dir.filePath(QStringLiteral("top-down.bmp")), topDownBmp(small));
+        write(dir.filePath(QStringLiteral("past-end.bmp")), bmpDataPastEnd(small));
+        write(dir.filePath(QStringLiteral("many-colours.gif")), largeGif());
         return 0;
     }
     int files = 0;

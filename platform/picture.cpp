@@ -2,6 +2,7 @@
 #include "picture.h"
 
 #include "int16.h"
+#include "jpegreader.h"
 #include "runtimeerror.h"
 
 #include <QFile>
@@ -10,52 +11,174 @@
 
 namespace {
 
-// A JPEG cut short decodes "successfully" with grey where the data ran out. A whole one ends
-// with an EOI marker after the start of the image's scan data; markers inside APPn segments
-// (an embedded thumbnail, say) are skipped so that they cannot stand in for the real end.
-// Reads only the segment headers and then the file from its end backwards, in chunks.
-bool jpegIsComplete(QIODevice &file)
-{
-    qint64 at = 2; // after SOI
-    qint64 scan = -1;
-    while (scan < 0) {
-        file.seek(at);
-        const QByteArray header = file.read(4);
-        if (header.size() < 4 || static_cast<unsigned char>(header[0]) != 0xFF)
-            return false;
-        const auto marker = static_cast<unsigned char>(header[1]);
-        if (marker == 0xFF) { // fill byte
-            ++at;
-            continue;
-        }
-        if (marker == 0xDA) {
-            scan = at + 2;
-            break;
-        }
-        const int length
-            = (static_cast<unsigned char>(header[2]) << 8) | static_cast<unsigned char>(header[3]);
-        if (length < 2)
-            return false;
-        at += 2 + length;
-    }
-    constexpr qint64 Chunk = 1 << 20;
-    for (qint64 end = file.size(); end > scan; end -= Chunk - 1) { // chunks overlap by one byte
-        const qint64 begin = std::max(scan, end - Chunk);
-        file.seek(begin);
-        if (file.read(end - begin).contains(QByteArray("\xFF\xD9", 2)))
-            return true;
-    }
-    return false;
-}
-
 RuntimeError unreadable()
 {
     return RuntimeError(QStringLiteral("Invalid picture"));
 }
 
+// Reads a device forward in chunks, for the walks over a file's structure below; puts the
+// device back where it was when done.
+class ByteWalk
+{
+public:
+    explicit ByteWalk(QIODevice &device)
+        : m_device(device)
+        , m_start(device.pos())
+    { }
+    ~ByteWalk() { m_device.seek(m_start); }
+    ByteWalk(const ByteWalk &) = delete;
+    ByteWalk &operator=(const ByteWalk &) = delete;
+
+    // The next byte, or -1 at the end.
+    int next()
+    {
+        if (m_at == m_chunk.size()) {
+            m_chunk = m_device.read(64 * 1024);
+            m_at = 0;
+            if (m_chunk.isEmpty())
+                return -1;
+        }
+        return static_cast<unsigned char>(m_chunk[m_at++]);
+    }
+    bool skip(qint64 count)
+    {
+        const qint64 here = std::min<qint64>(count, m_chunk.size() - m_at);
+        m_at += here;
+        count -= here;
+        return count == 0 || m_device.skip(count) == count;
+    }
+
+private:
+    QIODevice &m_device;
+    qint64 m_start;
+    QByteArray m_chunk;
+    qsizetype m_at = 0;
+};
+
+quint32 little(const QByteArray &bytes, int at, int size)
+{
+    quint32 value = 0;
+    for (int i = size - 1; i >= 0; --i)
+        value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+    return value;
+}
+
+// Qt's BMP reader hands back a picture whose rows the file never held (cut short, or pixel data
+// that starts past its end) filled with whatever the memory held. The file must hold them all.
+bool bmpIsWhole(QIODevice &device)
+{
+    const QByteArray head = device.peek(54);
+    if (head.size() < 26)
+        return false;
+    const quint32 offset = little(head, 10, 4);
+    const quint32 headerSize = little(head, 14, 4);
+    qint64 width = 0, height = 0;
+    quint32 bits = 0, compression = 0;
+    if (headerSize == 12) {
+        width = little(head, 18, 2);
+        height = little(head, 20, 2);
+        bits = little(head, 24, 2);
+    } else if (headerSize >= 40 && head.size() >= 54) {
+        width = qint32(little(head, 18, 4));
+        height = qint32(little(head, 22, 4));
+        bits = little(head, 28, 2);
+        compression = little(head, 30, 4);
+    } else {
+        return false;
+    }
+    const qint64 size = device.size();
+    if (width <= 0 || height == 0 || offset < 14 + qint64(headerSize) || offset >= size)
+        return false;
+    enum { Rgb = 0, Rle8 = 1, Rle4 = 2, BitFields = 3, AlphaBitFields = 6 };
+    if (compression == Rgb || compression == BitFields || compression == AlphaBitFields) {
+        const qint64 rowBytes = (width * bits + 31) / 32 * 4;
+        return rowBytes <= (size - offset) / std::abs(height);
+    }
+    if (compression != Rle8 && compression != Rle4)
+        return true; // the reader refuses what it cannot decode
+    // Run-length data must reach its end-of-picture code inside the file.
+    ByteWalk walk(device);
+    if (!walk.skip(offset))
+        return false;
+    for (;;) {
+        const int count = walk.next();
+        const int code = walk.next();
+        if (count < 0 || code < 0)
+            return false;
+        if (count > 0 || code == 0) // a run, or the end of a row
+            continue;
+        if (code == 1)
+            return true;
+        if (code == 2) { // move ahead
+            if (!walk.skip(2))
+                return false;
+            continue;
+        }
+        const int bytes = compression == Rle8 ? code : (code + 1) / 2;
+        if (!walk.skip(bytes + bytes % 2))
+            return false;
+    }
+}
+
+// Qt's GIF reader paints a first frame whose data ran out as if it were whole; its blocks must
+// all be in the file, up to the end of the first image's data.
+bool gifIsWhole(QIODevice &device)
+{
+    ByteWalk walk(device);
+    const auto blocks = [&] { // sub-blocks up to their terminator
+        for (int length = walk.next(); length != 0; length = walk.next())
+            if (length < 0 || !walk.skip(length))
+                return false;
+        return true;
+    };
+    const auto table = [&](int flags) {
+        return (flags & 0x80) == 0 || walk.skip(3 << ((flags & 7) + 1));
+    };
+    if (!walk.skip(10))
+        return false;
+    const int screenFlags = walk.next();
+    if (screenFlags < 0 || !walk.skip(2) || !table(screenFlags))
+        return false;
+    for (;;) {
+        switch (walk.next()) {
+        case 0x21: // extension: label, then sub-blocks
+            if (walk.next() < 0 || !blocks())
+                return false;
+            break;
+        case 0x2C: { // image: descriptor, local table, code size, data
+            if (!walk.skip(8))
+                return false;
+            const int flags = walk.next();
+            return flags >= 0 && table(flags) && walk.next() >= 0 && blocks();
+        }
+        default: // the trailer before any image, or not a block
+            return false;
+        }
+    }
+}
+
+// Lowers Qt's own allocation limit to ours while a reader runs, so that a size the header hid
+// (a GIF frame larger than its screen, say) still cannot take more.
+class AllocationLimit
+{
+public:
+    explicit AllocationLimit(qint64 bytes)
+        : m_saved(QImageReader::allocationLimit())
+    {
+        const int megabytes = int(std::max<qint64>(1, bytes >> 20));
+        QImageReader::setAllocationLimit(m_saved > 0 ? std::min(m_saved, megabytes) : megabytes);
+    }
+    ~AllocationLimit() { QImageReader::setAllocationLimit(m_saved); }
+    AllocationLimit(const AllocationLimit &) = delete;
+    AllocationLimit &operator=(const AllocationLimit &) = delete;
+
+private:
+    int m_saved;
+};
+
 } // namespace
 
-Picture LoadPicture(const QString &path, QSize decodeBox)
+Picture LoadPicture(const QString &path, QSize decodeBox, const PictureLimits &limits)
 {
     const QFileInfo info(path);
     if (!info.isFile() || !info.isReadable())
@@ -63,36 +186,44 @@ Picture LoadPicture(const QString &path, QSize decodeBox)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw RuntimeError(QStringLiteral("Permission denied: %1").arg(path));
-    return decodePicture(file, decodeBox);
+    return decodePicture(file, decodeBox, limits);
 }
 
-Picture decodePicture(QIODevice &device, QSize decodeBox)
+Picture decodePicture(QIODevice &device, QSize decodeBox, const PictureLimits &limits)
 {
+    if (device.size() > limits.fileBytes)
+        throw unreadable();
+    const QByteArray magic = device.peek(4);
+    if (magic.startsWith("\xFF\xD8"))
+        return decodeJpeg(device, decodeBox, limits);
+    if ((magic.startsWith("BM") && !bmpIsWhole(device))
+        || (magic.startsWith("GIF8") && !gifIsWhole(device)))
+        throw unreadable();
+
     QImageReader reader(&device);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
-    const QByteArray format = reader.format();
-    if (format.isEmpty())
+    // Formats whose readers stay within the limits; text ones (XPM, ASCII PNM) take seconds.
+    static const QByteArrayList bounded = {"bmp", "gif", "ico", "cur", "png"};
+    if (!bounded.contains(reader.format()))
         throw unreadable();
-
+    // A top-down BMP gives its height as negative.
     const QSize size = reader.size();
-    if (!size.isValid() || size.isEmpty())
+    const qint64 width = std::abs(qint64(size.width())), height = std::abs(qint64(size.height()));
+    if (width == 0 || height == 0 || width * height * 4 > limits.wholePictureBytes)
         throw unreadable();
-    // Decode no larger than the board can show; JPEG scales while decoding, which is what keeps
-    // a 36-megapixel photo inside the allocation limit and fast.
-    if (size.width() > decodeBox.width() || size.height() > decodeBox.height())
-        reader.setScaledSize(size.scaled(decodeBox, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
 
-    Picture picture = reader.read();
+    Picture picture;
+    {
+        const AllocationLimit limit(limits.wholePictureBytes);
+        picture = reader.read();
+    }
     if (picture.isNull())
         throw unreadable();
-    // A header may lie about the size (a GIF's screen, say): hold to the box all the same.
     if (picture.width() > decodeBox.width() || picture.height() > decodeBox.height())
         picture = picture.scaled(
             picture.size().scaled(decodeBox, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)),
             Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    if ((format == "jpeg" || format == "jpg") && !jpegIsComplete(device))
-        throw unreadable();
     return picture;
 }
 

@@ -1,0 +1,190 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// Picture files that cost a loader dearly or lie about themselves, made here for the loading
+// tests and the benchmark; and JPEGs Qt's writer cannot make (CMYK, unsubsampled progressive).
+
+#include "pictures.h"
+
+#include <cstdio>
+#include <cstring>
+#include <jpeglib.h>
+
+namespace testpictures {
+
+// Detail everywhere, as in a photo, so that a decoder does real work.
+inline QImage detailed(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            line[x] = qRgb((x * 7 + y) & 255, (y * 5 + (x >> 3)) & 255, ((x ^ y) * 3) & 255);
+    }
+    return image;
+}
+
+struct JpegKind
+{
+    bool progressive = false;
+    bool fullChroma = false; // no chroma subsampling
+    bool cmyk = false; // inverted, as Adobe writes it
+    int quality = 85;
+};
+
+inline QByteArray jpeg(const QImage &source, JpegKind kind = {})
+{
+    const QImage image = source.convertToFormat(QImage::Format_RGBX8888);
+    jpeg_compress_struct info {};
+    jpeg_error_mgr errors {};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char *out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &out, &size);
+    info.image_width = JDIMENSION(image.width());
+    info.image_height = JDIMENSION(image.height());
+    info.input_components = 4;
+    info.in_color_space = kind.cmyk ? JCS_CMYK : JCS_EXT_RGBX;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, kind.quality, TRUE);
+    if (kind.fullChroma)
+        info.comp_info[0].h_samp_factor = info.comp_info[0].v_samp_factor = 1;
+    if (kind.progressive)
+        jpeg_simple_progression(&info);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<JSAMPLE> row(std::size_t(image.width()) * 4);
+    while (info.next_scanline < info.image_height) {
+        std::memcpy(row.data(), image.constScanLine(int(info.next_scanline)), row.size());
+        if (kind.cmyk) // C, M, Y inverted are R, G, B; no black
+            for (std::size_t x = 3; x < row.size(); x += 4)
+                row[x] = 255;
+        JSAMPROW rows[] = {row.data()};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    QByteArray bytes(reinterpret_cast<const char *>(out), qsizetype(size));
+    std::free(out);
+    return bytes;
+}
+
+// Where each marker segment of a JPEG begins, up to and including its first scan's header.
+inline QList<qsizetype> segments(const QByteArray &jpeg)
+{
+    QList<qsizetype> at;
+    for (qsizetype i = 2; i + 4 <= jpeg.size();) {
+        at << i;
+        const auto marker = uchar(jpeg[i + 1]);
+        i += 2 + (uchar(jpeg[i + 2]) << 8 | uchar(jpeg[i + 3]));
+        if (marker == 0xDA)
+            break;
+    }
+    return at;
+}
+
+inline qsizetype segmentOf(const QByteArray &jpeg, uchar marker)
+{
+    for (qsizetype at : segments(jpeg))
+        if (uchar(jpeg[at + 1]) == marker)
+            return at;
+    return -1;
+}
+
+// The header of a progressive JPEG claiming width x height, its first scan begun, no more.
+inline QByteArray progressiveClaiming(int width, int height)
+{
+    QByteArray bytes = jpeg(scene(16, 16), {.progressive = true, .quality = 50});
+    const qsizetype sof = segmentOf(bytes, 0xC2);
+    bytes[sof + 5] = char(height >> 8);
+    bytes[sof + 6] = char(height & 0xff);
+    bytes[sof + 7] = char(width >> 8);
+    bytes[sof + 8] = char(width & 0xff);
+    const qsizetype sos = segments(bytes).constLast();
+    return bytes.left(sos + 2 + (uchar(bytes[sos + 2]) << 8 | uchar(bytes[sos + 3])) + 8);
+}
+
+// A progressive JPEG whose last scan (header and data) comes `times` times.
+inline QByteArray repeatedScan(const QImage &image, int times)
+{
+    const QByteArray bytes = jpeg(image, {.progressive = true});
+    const qsizetype last = bytes.lastIndexOf(QByteArray("\xff\xda", 2));
+    const QByteArray scan = bytes.mid(last, bytes.size() - 2 - last);
+    return bytes.left(last) + scan.repeated(times) + QByteArray("\xff\xd9", 2);
+}
+
+// A legal JPEG with `count` fill bytes before its frame header.
+inline QByteArray fillBeforeFrame(const QImage &image, qsizetype count)
+{
+    QByteArray bytes = jpeg(image);
+    return bytes.insert(segmentOf(bytes, 0xC0), QByteArray(count, '\xff'));
+}
+
+// A legal JPEG with `count` empty metadata segments (APP1 to APP13, in turn) after its start.
+inline QByteArray emptySegments(const QImage &image, int count)
+{
+    const QByteArray bytes = jpeg(image);
+    QByteArray empty;
+    empty.reserve(qsizetype(count) * 4);
+    for (int i = 0; i < count; ++i)
+        empty.append('\xff').append(char(0xE1 + i % 13)).append('\0').append('\2');
+    return bytes.left(2) + empty + bytes.mid(2);
+}
+
+inline QByteArray topDownBmp(const QImage &image)
+{
+    // Rows top first, as the negative height says.
+    QByteArray bmp = encoded(image.mirrored(false, true), "BMP");
+    qint32 height = 0;
+    std::memcpy(&height, bmp.constData() + 22, 4);
+    height = -height;
+    std::memcpy(bmp.data() + 22, &height, 4);
+    return bmp;
+}
+
+inline QByteArray bmpDataPastEnd(const QImage &image)
+{
+    QByteArray bmp = encoded(image, "BMP");
+    const quint32 offset = quint32(bmp.size()) + 4096;
+    std::memcpy(bmp.data() + 10, &offset, 4);
+    return bmp;
+}
+
+// A GIF of many colours whose image data needs several sub-blocks.
+inline QByteArray largeGif()
+{
+    QImage image = detailed(160, 120).convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
+    QByteArray b("GIF89a");
+    b.append(char(160)).append('\0').append(char(120)).append('\0');
+    b.append("\xf7\x00\x00", 3); // a global table of 256 colours
+    for (int i = 0; i < 256; ++i) {
+        const QRgb c = i < image.colorCount() ? image.color(i) : 0;
+        b.append(char(qRed(c))).append(char(qGreen(c))).append(char(qBlue(c)));
+    }
+    b.append("\x2c\0\0\0\0", 5).append(char(160)).append('\0').append(char(120)).append('\0');
+    b.append('\0').append('\x08'); // no local table; 8-bit codes
+    // LZW without compression: a clear code before every 254 pixels keeps codes 9 bits wide.
+    QByteArray codes;
+    quint32 bits = 0;
+    int count = 0;
+    const auto put = [&](int code) {
+        bits |= quint32(code) << count;
+        for (count += 9; count >= 8; count -= 8, bits >>= 8)
+            codes.append(char(bits & 0xff));
+    };
+    for (int i = 0; i < 160 * 120; ++i) {
+        if (i % 254 == 0)
+            put(256);
+        put(image.pixelIndex(i % 160, i / 160));
+    }
+    put(257);
+    if (count > 0)
+        codes.append(char(bits & 0xff));
+    for (qsizetype at = 0; at < codes.size(); at += 255) {
+        const QByteArray block = codes.mid(at, 255);
+        b.append(char(block.size())).append(block);
+    }
+    return b.append('\0').append(';');
+}
+
+} // namespace testpictures
