@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # "Immagine" > "Carica_da_File": the player types a path into the dialog; the board shows the
-# picture, and the next deal cuts it. Then the grid and option menus, each seen to work.
+# picture, and the next deal cuts it. Then cancelling the dialog changes nothing. The picture is
+# a photo's size, 36 megapixels.
 source "$(dirname "$0")/lib.sh"
 
 picture="$OUT/la mia foto è.jpg"
-convert -size 300x200 gradient:red-blue -fill yellow -draw "rectangle 0,0 150,100" "$picture"
+convert -size 7360x4912 gradient:red-blue -fill yellow -draw "rectangle 0,0 3680,2456" "$picture"
 convert "$picture" -resize '542x413!' "$OUT/load-expected.png"
 
 start_display 1024x768
