@@ -94,6 +94,12 @@ int makeHostile(const QString &folder)
          }()},
         {"ok-comments-255mb.jpg", comments(3890)},
         {"over-256mb.jpg", comments(4100)},
+        {"ok-gif-of-16m-frames.gif",
+         [] {
+             const QByteArray two = gif(2); // header, loop, two frames of 2 x 2, trailer
+             const qsizetype first = two.indexOf("\x21\xf9"), each = (two.size() - 1 - first) / 2;
+             return two.left(first) + two.mid(first, each).repeated(16 << 20) + ';';
+         }()},
         {"cut-pixels.bmp", encoded(photo, "BMP").chopped(100000)},
         {"past-end-pixels.bmp", bmpDataPastEnd(photo)},
         {"cut-first-frame.gif", largeGif().chopped(3000)},

@@ -207,8 +207,14 @@ Picture decodePicture(QIODevice &device, QSize decodeBox, const PictureLimits &l
     static const QByteArrayList bounded = {"bmp", "gif", "ico", "cur", "png"};
     if (!bounded.contains(reader.format()))
         throw unreadable();
-    // A top-down BMP gives its height as negative.
-    const QSize size = reader.size();
+    // A top-down BMP gives its height as negative. Qt finds a GIF's size by walking every
+    // frame and keeping a list of their sizes: millions of tiny frames would cost seconds and
+    // hundreds of MB. Its screen is what the first frame is drawn on (a frame that outgrows it,
+    // or a screen of 0 x 0, meets the allocation limit lowered below).
+    const QByteArray head = device.peek(10);
+    const QSize size = reader.format() == "gif"
+        ? QSize(int(little(head, 6, 2)), int(little(head, 8, 2))).expandedTo(QSize(1, 1))
+        : reader.size();
     const qint64 width = std::abs(qint64(size.width())), height = std::abs(qint64(size.height()));
     if (width == 0 || height == 0 || width * height * 4 > limits.wholePictureBytes)
         throw unreadable();
