@@ -66,6 +66,16 @@ int makeHostile(const QString &folder)
     using namespace testpictures;
     const QImage photo = detailed(1200, 900);
     const QImage large = detailed(6000, 4000);
+    // The PNG's text chunk (checksum and all) repeated until the file is `bytes` long.
+    const auto textChunks = [](const QByteArray &png, qsizetype bytes) {
+        const qsizetype idat = png.indexOf("IDAT") - 4;
+        const qsizetype text = png.indexOf("Comment") - 8;
+        const QByteArray chunk = png.mid(text, idat - text);
+        return png.left(idat) + chunk.repeated(bytes / chunk.size()) + png.mid(idat);
+    };
+    QImage bombed = photo;
+    bombed.setText(QStringLiteral("Comment"), QString(8 << 20, QLatin1Char('y')));
+    const QByteArray pngBomb = encoded(bombed, "PNG");
     const auto comments = [&](int count) { // the largest comment segments, before the photo
         const QByteArray bytes = jpeg(photo);
         QByteArray segment("\xff\xfe\xff\xff", 4);
@@ -100,6 +110,10 @@ int makeHostile(const QString &folder)
              const qsizetype first = two.indexOf("\x21\xf9"), each = (two.size() - 1 - first) / 2;
              return two.left(first) + two.mid(first, each).repeated(16 << 20) + ';';
          }()},
+        {"png-240mb-of-text.png", textChunks(pngWithText(photo, 1 << 20), 240 << 20)},
+        {"png-240mb-of-inflating-text.png", textChunks(pngBomb, 240 << 20)},
+        {"ico-holding-240mb-of-text.ico",
+         icoHolding(textChunks(pngWithText(photo, 1 << 20), 240 << 20))},
         {"cut-pixels.bmp", encoded(photo, "BMP").chopped(100000)},
         {"past-end-pixels.bmp", bmpDataPastEnd(photo)},
         {"cut-first-frame.gif", largeGif().chopped(3000)},

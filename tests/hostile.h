@@ -131,6 +131,28 @@ inline QByteArray emptySegments(const QImage &image, int count)
     return bytes.left(2) + empty + bytes.mid(2);
 }
 
+// A PNG carrying `count` letters of text that does not compress, in a comment.
+inline QByteArray pngWithText(QImage image, qsizetype count)
+{
+    QString text(count, QLatin1Char('a'));
+    quint32 seed = 1;
+    for (QChar &c : text)
+        c = QLatin1Char(char('a' + (seed = seed * 1103515245 + 12345) % 26));
+    image.setText(QStringLiteral("Comment"), text);
+    return encoded(image, "PNG");
+}
+
+// An icon file whose one icon is the given PNG.
+inline QByteArray icoHolding(const QByteArray &png)
+{
+    QByteArray ico("\0\0\1\0\1\0", 6);
+    ico.append("\0\0\0\0\1\0\x20\0", 8); // 256 x 256, 32 bits
+    const quint32 size = quint32(png.size()), offset = 22;
+    ico.append(reinterpret_cast<const char *>(&size), 4)
+        .append(reinterpret_cast<const char *>(&offset), 4);
+    return ico + png;
+}
+
 inline QByteArray topDownBmp(const QImage &image)
 {
     // Rows top first, as the negative height says.

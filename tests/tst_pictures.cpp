@@ -146,6 +146,9 @@ private slots:
             << "claims.jpg" << progressiveClaiming(20000, 20000);
         QTest::newRow("a scan repeated 1500 times") << "scans.jpg" << repeatedScan(photo, 1500);
         QTest::newRow("100000 empty segments") << "segments.jpg" << emptySegments(photo, 100000);
+        QTest::newRow("png carrying 5 MB of text") << "text.png" << pngWithText(photo, 5 << 20);
+        QTest::newRow("icon holding that png")
+            << "text.ico" << icoHolding(pngWithText(photo, 5 << 20));
         QTest::newRow("xpm, slow to read") << "icon.jpg" << encoded(scene(8, 8), "XPM");
         QTest::newRow("png claims 12000 x 12000") << "bomb.png" << [] {
             QImage blank(12000, 12000, QImage::Format_Mono);
@@ -186,6 +189,9 @@ private slots:
             << fillBeforeFrame(photo, 2 << 20) << qt(jpeg(photo));
         QTest::newRow("empty segments") << emptySegments(photo, 100) << qt(jpeg(photo));
         QTest::newRow("gif of many colours") << largeGif() << qt(largeGif());
+        const QByteArray png = pngWithText(photo, 1000);
+        QTest::newRow("png with a comment") << png << photo;
+        QTest::newRow("icon holding a png") << icoHolding(png) << photo;
     }
     void unusualButValidPicturesLoadExactly()
     {
