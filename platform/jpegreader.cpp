@@ -185,13 +185,6 @@ boolean onSegment(j_decompress_ptr info)
     return TRUE;
 }
 
-QSize fitted(QSize size, QSize box)
-{
-    if (size.width() <= box.width() && size.height() <= box.height())
-        return size;
-    return size.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
-}
-
 // Where the pixels go while rows arrive: straight into the picture, or averaged over blocks of
 // `factor` x `factor` when the decoder's smallest scale is still far larger than wanted.
 struct Output
@@ -209,9 +202,10 @@ void cmykToRgb(JOCTET *pixels, int width)
 {
     // Adobe writes CMYK inverted, and almost every CMYK JPEG comes from Adobe's programs.
     for (int x = 0; x < width; ++x) {
-        const JOCTET *p = pixels + x * 4;
+        JOCTET *p = pixels + x * 4;
         const int k = p[3];
-        reinterpret_cast<QRgb *>(pixels)[x] = qRgb(p[0] * k / 255, p[1] * k / 255, p[2] * k / 255);
+        const QRgb rgb = qRgb(p[0] * k / 255, p[1] * k / 255, p[2] * k / 255);
+        std::memcpy(p, &rgb, sizeof rgb);
     }
 }
 
@@ -260,7 +254,7 @@ bool decode(Decoder &d, QSize box, Output &out)
     info->out_color_space = cmyk ? JCS_CMYK : NativeRgb;
     const QSize full(int(info->image_width), int(info->image_height));
     const bool turned = d.orientation >= 5;
-    const QSize target = fitted(full, turned ? box.transposed() : box);
+    const QSize target = fittedSize(full, turned ? box.transposed() : box);
     info->scale_denom = 8;
     for (info->scale_num = 1; info->scale_num < 8; ++info->scale_num) {
         jpeg_calc_output_dimensions(info);
@@ -327,8 +321,8 @@ Picture decodeJpeg(QIODevice &device, QSize box, const PictureLimits &limits)
     if (!decode(*d, box, out))
         throw RuntimeError(QStringLiteral("Invalid picture"));
     const bool turned = d->orientation >= 5;
-    const QSize target = fitted(QSize(int(d->info.image_width), int(d->info.image_height)),
-                                turned ? box.transposed() : box);
+    const QSize target = fittedSize(QSize(int(d->info.image_width), int(d->info.image_height)),
+                                    turned ? box.transposed() : box);
     QImage image = out.image.size() == target
         ? out.image
         : out.image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);

@@ -285,11 +285,17 @@ Picture decodePicture(QIODevice &device, QSize decodeBox, const PictureLimits &l
     }
     if (picture.isNull())
         throw unreadable();
-    if (picture.width() > decodeBox.width() || picture.height() > decodeBox.height())
-        picture = picture.scaled(
-            picture.size().scaled(decodeBox, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)),
-            Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QSize fitted = fittedSize(picture.size(), decodeBox);
+    if (fitted != picture.size())
+        picture = picture.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return picture;
+}
+
+QSize fittedSize(QSize size, QSize box)
+{
+    if (size.width() <= box.width() && size.height() <= box.height())
+        return size;
+    return size.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
 }
 
 Picture builtInPicture(const QString &resource)

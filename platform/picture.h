@@ -14,6 +14,9 @@ using Picture = QImage;
 // logical pixels, so this leaves room for a 2x screen and keeps large photos small.
 inline constexpr QSize PictureDecodeBox(1100, 1100);
 
+// A picture's size once fitted into `box`: its shape kept, never enlarged, at least 1 x 1.
+QSize fittedSize(QSize size, QSize box);
+
 // What one load may cost, whatever the file claims: a file is refused rather than let past these.
 struct PictureLimits
 {
