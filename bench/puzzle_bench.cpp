@@ -66,6 +66,7 @@ int makeHostile(const QString &folder)
     using namespace testpictures;
     const QImage photo = detailed(1200, 900);
     const QImage large = detailed(6000, 4000);
+    const QByteArray baseline = jpeg(large);
     // The PNG's text chunk (checksum and all) repeated until the file is `bytes` long.
     const auto textChunks = [](const QByteArray &png, qsizetype bytes) {
         const qsizetype idat = png.indexOf("IDAT") - 4;
@@ -83,7 +84,7 @@ int makeHostile(const QString &folder)
         return bytes.left(2) + segment.repeated(count) + bytes.mid(2);
     };
     const std::vector<std::pair<const char *, QByteArray>> files = {
-        {"ok-baseline-24mp.jpg", jpeg(large)},
+        {"ok-baseline-24mp.jpg", baseline},
         {"ok-progressive-24mp-420.jpg", jpeg(large, {.progressive = true})},
         {"ok-cmyk.jpg", jpeg(photo, {.cmyk = true})},
         {"ok-top-down.bmp", topDownBmp(photo)},
@@ -114,6 +115,28 @@ int makeHostile(const QString &folder)
         {"png-240mb-of-inflating-text.png", textChunks(pngBomb, 240 << 20)},
         {"ico-holding-240mb-of-text.ico",
          icoHolding(textChunks(pngWithText(photo, 1 << 20), 240 << 20))},
+        {"ok-tables-240mb-before-frame.jpg",
+         [&] {
+             QByteArray table("\xff\xdb\0\x43\0", 5);
+             for (char q = 1; q <= 64; ++q)
+                 table.append(q);
+             return baseline.left(2) + table.repeated((240 << 20) / table.size()) + baseline.mid(2);
+         }()},
+        {"entropy-250mb-claims-65500x65500.jpg",
+         [&] {
+             // A real header, then noise for the decoder to chew on: only the time stops it.
+             const qsizetype sos = segmentOf(baseline, 0xDA);
+             QByteArray bytes = baseline.left(
+                 sos + 2 + (uchar(baseline[sos + 2]) << 8 | uchar(baseline[sos + 3])));
+             const qsizetype sof = segmentOf(bytes, 0xC0);
+             for (int i = 5; i < 9; ++i)
+                 bytes[sof + i] = char(i % 2 ? 0xff : 0xdc);
+             QByteArray noise(250 << 20, Qt::Uninitialized);
+             quint32 seed = 1;
+             for (char &c : noise)
+                 c = char((seed = seed * 1103515245 + 12345) >> 24 & 0x7f);
+             return bytes + noise + QByteArray("\xff\xd9", 2);
+         }()},
         {"cut-pixels.bmp", encoded(photo, "BMP").chopped(100000)},
         {"past-end-pixels.bmp", bmpDataPastEnd(photo)},
         {"cut-first-frame.gif", largeGif().chopped(3000)},
