@@ -105,11 +105,11 @@ int makeHostile(const QString &folder)
          }()},
         {"ok-comments-255mb.jpg", comments(3890)},
         {"over-256mb.jpg", comments(4100)},
-        {"ok-gif-of-16m-frames.gif",
+        {"ok-gif-of-10m-frames.gif",
          [] {
              const QByteArray two = gif(2); // header, loop, two frames of 2 x 2, trailer
              const qsizetype first = two.indexOf("\x21\xf9"), each = (two.size() - 1 - first) / 2;
-             return two.left(first) + two.mid(first, each).repeated(16 << 20) + ';';
+             return two.left(first) + two.mid(first, each).repeated(10 << 20) + ';';
          }()},
         {"png-240mb-of-text.png", textChunks(pngWithText(photo, 1 << 20), 240 << 20)},
         {"png-240mb-of-inflating-text.png", textChunks(pngBomb, 240 << 20)},
@@ -136,6 +136,14 @@ int makeHostile(const QString &folder)
              for (char &c : noise)
                  c = char((seed = seed * 1103515245 + 12345) >> 24 & 0x7f);
              return bytes + noise + QByteArray("\xff\xd9", 2);
+         }()},
+        {"gif-250mb-of-comment.gif",
+         [] {
+             const QByteArray one = gif();
+             QByteArray comment("\x21\xfe", 2);
+             comment.append((char(-1) + QByteArray(255, 'c')).repeated((250 << 20) / 256))
+                 .append('\0');
+             return one.left(19) + comment + one.mid(19);
          }()},
         {"cut-pixels.bmp", encoded(photo, "BMP").chopped(100000)},
         {"past-end-pixels.bmp", bmpDataPastEnd(photo)},
