@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QImageReader>
 
+#include <vector>
+
 namespace {
 
 RuntimeError unreadable()
@@ -120,20 +122,63 @@ bool bmpIsWhole(QIODevice &device)
     }
 }
 
-// Qt's GIF reader paints a first frame whose data ran out as if it were whole; its blocks must
-// all be in the file, up to the end of the first image's data.
+// Whether a GIF image's codes, read from their sub-blocks, make at least `pixels` pixels. Only
+// the lengths of the strings are followed, not the strings.
+bool lzwCovers(ByteWalk &walk, int minimumSize, qint64 pixels, qint64 cap)
+{
+    const int clear = 1 << minimumSize, end = clear + 1;
+    std::vector<quint16> lengths(4096, 1);
+    int size = minimumSize + 1, next = end + 1, previous = -1;
+    quint32 bits = 0;
+    int held = 0;
+    qint64 made = 0;
+    bool ended = false;
+    for (int block = walk.next(); block != 0; block = walk.next()) {
+        if (block < 0 || (cap -= block) < 0)
+            return false;
+        for (int i = 0; i < block; ++i) {
+            const int byte = walk.next();
+            if (byte < 0)
+                return false;
+            if (ended)
+                continue; // the rest of the blocks is read only to be there
+            bits |= quint32(byte) << held;
+            held += 8;
+            while (held >= size && !ended) {
+                const int code = int(bits & ((1u << size) - 1));
+                bits >>= size;
+                held -= size;
+                if (code == clear) {
+                    size = minimumSize + 1;
+                    next = end + 1;
+                    previous = -1;
+                    continue;
+                }
+                if (code == end || code > next || (code == next && previous < 0)) {
+                    ended = true; // Qt's reader stops here too
+                    break;
+                }
+                if (previous >= 0 && next < 4096) {
+                    lengths[std::size_t(next++)] = quint16(lengths[std::size_t(previous)] + 1);
+                    if (next == 1 << size && size < 12)
+                        ++size;
+                }
+                made += lengths[std::size_t(code)];
+                previous = code;
+            }
+        }
+    }
+    return made >= pixels;
+}
+
+// Qt's GIF reader paints a first frame whose data ran out as if it were whole (black where
+// its codes end): its blocks must all be in the file and its codes make every pixel.
 bool gifIsWhole(QIODevice &device)
 {
     ByteWalk walk(device);
-    // Sub-blocks up to their terminator, no more than `cap` bytes of them. Qt's reader takes
-    // 0.45 s over 250 MB of them, where a real GIF has small extensions before its image and
-    // at most three bytes of codes a pixel in it.
-    const auto blocks = [&](qint64 &cap) {
-        for (int length = walk.next(); length != 0; length = walk.next())
-            if (length < 0 || !walk.skip(length) || (cap -= length) < 0)
-                return false;
-        return true;
-    };
+    // Qt's reader takes 0.45 s over 250 MB of sub-blocks, where a real GIF has small
+    // extensions before its image and at most three bytes of codes a pixel in it.
+    qint64 extensions = 16 << 20;
     const auto table = [&](int flags) {
         return (flags & 0x80) == 0 || walk.skip(3 << ((flags & 7) + 1));
     };
@@ -141,7 +186,6 @@ bool gifIsWhole(QIODevice &device)
         const int low = walk.next(), high = walk.next();
         return low < 0 || high < 0 ? -1 : low | high << 8;
     };
-    qint64 extensions = 16 << 20;
     if (!walk.skip(10))
         return false;
     const int screenFlags = walk.next();
@@ -149,15 +193,21 @@ bool gifIsWhole(QIODevice &device)
         return false;
     for (;;) {
         switch (walk.next()) {
-        case 0x21: // extension: label, then sub-blocks
-            if (walk.next() < 0 || !blocks(extensions))
+        case 0x21: // extension: label, then sub-blocks up to their terminator
+            if (walk.next() < 0)
                 return false;
+            for (int length = walk.next(); length != 0; length = walk.next())
+                if (length < 0 || !walk.skip(length) || (extensions -= length) < 0)
+                    return false;
             break;
         case 0x2C: { // image: place, size, flags, local table, code size, codes
             const int x = u16(), y = u16(), width = u16(), height = u16(), flags = walk.next();
-            qint64 codes = 3 * qint64(width) * height + 4096;
-            return x >= 0 && y >= 0 && width >= 0 && height >= 0 && flags >= 0 && table(flags)
-                && walk.next() >= 0 && blocks(codes);
+            if (x < 0 || y < 0 || width < 0 || height < 0 || flags < 0 || !table(flags))
+                return false;
+            const int codeSize = walk.next();
+            const qint64 pixels = qint64(width) * height;
+            return codeSize >= 1 && codeSize <= 11
+                && lzwCovers(walk, codeSize, pixels, 3 * pixels + 4096);
         }
         default: // the trailer before any image, or not a block
             return false;

@@ -137,6 +137,11 @@ private slots:
             return bmp.left(quint8(bmp[10]) | quint8(bmp[11]) << 8).append("\x04\x01\0\0", 4);
         }();
         QTest::newRow("gif first frame cut short") << "frame.gif" << largeGif().chopped(3000);
+        QTest::newRow("gif whose codes end after one pixel of four") << "codes.gif" << [] {
+            QByteArray one = gif(); // 2 x 2: clear, one pixel, end
+            return one.replace(QByteArray("\x02\x03\x44\x34\x05\x00", 6),
+                               QByteArray("\x02\x02\x4c\x01\x00", 5));
+        }();
         QTest::newRow("progressive jpeg cut short") << "cut-progressive.jpg" << [&] {
             const QByteArray whole = testpictures::jpeg(photo, {.progressive = true});
             return whole.left(whole.size() * 2 / 3);
