@@ -185,12 +185,12 @@ boolean onSegment(j_decompress_ptr info)
     return TRUE;
 }
 
-// Where the pixels go while rows arrive: straight into the picture, or averaged over blocks of
-// `factor` x `factor` when the decoder's smallest scale is still far larger than wanted.
+// Where the pixels go while rows arrive: straight into the picture, or averaged over square
+// blocks when the decoder's smallest scale is still far larger than wanted.
 struct Output
 {
     QImage image;
-    int factor = 1;
+    QSize target; // the fitted size, before turning upright
     std::vector<quint32> sums; // a block row, per byte of the pixel
     std::vector<JOCTET> row;
 };
@@ -253,8 +253,8 @@ bool decode(Decoder &d, QSize box, Output &out)
     const bool cmyk = info->jpeg_color_space == JCS_CMYK || info->jpeg_color_space == JCS_YCCK;
     info->out_color_space = cmyk ? JCS_CMYK : NativeRgb;
     const QSize full(int(info->image_width), int(info->image_height));
-    const bool turned = d.orientation >= 5;
-    const QSize target = fittedSize(full, turned ? box.transposed() : box);
+    out.target = fittedSize(full, d.orientation >= 5 ? box.transposed() : box);
+    const QSize target = out.target;
     info->scale_denom = 8;
     for (info->scale_num = 1; info->scale_num < 8; ++info->scale_num) {
         jpeg_calc_output_dimensions(info);
@@ -267,8 +267,7 @@ bool decode(Decoder &d, QSize box, Output &out)
 
     const int width = int(info->output_width);
     const int height = int(info->output_height);
-    out.factor = std::max(1, std::min(width / target.width(), height / target.height()));
-    const int f = out.factor;
+    const int f = std::max(1, std::min(width / target.width(), height / target.height()));
     out.image = QImage((width + f - 1) / f, (height + f - 1) / f, QImage::Format_RGB32);
     if (out.image.isNull())
         return false;
@@ -320,11 +319,8 @@ Picture decodeJpeg(QIODevice &device, QSize box, const PictureLimits &limits)
     Output out;
     if (!decode(*d, box, out))
         throw RuntimeError(QStringLiteral("Invalid picture"));
-    const bool turned = d->orientation >= 5;
-    const QSize target = fittedSize(QSize(int(d->info.image_width), int(d->info.image_height)),
-                                    turned ? box.transposed() : box);
-    QImage image = out.image.size() == target
+    QImage image = out.image.size() == out.target
         ? out.image
-        : out.image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        : out.image.scaled(out.target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return upright(image, d->orientation);
 }
