@@ -128,9 +128,7 @@ int makeHostile(const QString &folder)
              const qsizetype sos = segmentOf(baseline, 0xDA);
              QByteArray bytes = baseline.left(
                  sos + 2 + (uchar(baseline[sos + 2]) << 8 | uchar(baseline[sos + 3])));
-             const qsizetype sof = segmentOf(bytes, 0xC0);
-             for (int i = 5; i < 9; ++i)
-                 bytes[sof + i] = char(i % 2 ? 0xff : 0xdc);
+             claimSize(bytes, segmentOf(bytes, 0xC0), 65500, 65500);
              QByteArray noise(250 << 20, Qt::Uninitialized);
              quint32 seed = 1;
              for (char &c : noise)

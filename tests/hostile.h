@@ -95,11 +95,7 @@ inline qsizetype segmentOf(const QByteArray &jpeg, uchar marker)
 inline QByteArray progressiveClaiming(int width, int height)
 {
     QByteArray bytes = jpeg(scene(16, 16), {.progressive = true, .quality = 50});
-    const qsizetype sof = segmentOf(bytes, 0xC2);
-    bytes[sof + 5] = char(height >> 8);
-    bytes[sof + 6] = char(height & 0xff);
-    bytes[sof + 7] = char(width >> 8);
-    bytes[sof + 8] = char(width & 0xff);
+    claimSize(bytes, segmentOf(bytes, 0xC2), width, height);
     const qsizetype sos = segments(bytes).constLast();
     return bytes.left(sos + 2 + (uchar(bytes[sos + 2]) << 8 | uchar(bytes[sos + 3])) + 8);
 }

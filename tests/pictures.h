@@ -66,15 +66,20 @@ inline QByteArray rotatedJpeg(const QImage &image)
     return jpeg.left(2) + app1 + jpeg.mid(2);
 }
 
-// A real JPEG whose frame header claims the given size.
-inline QByteArray jpegClaiming(int width, int height)
+// Makes the frame header that starts at `sof` claim the given size.
+inline void claimSize(QByteArray &jpeg, qsizetype sof, int width, int height)
 {
-    QByteArray jpeg = encoded(scene(64, 64), "JPG", 80);
-    const qsizetype sof = jpeg.indexOf(QByteArray("\xff\xc0", 2));
     jpeg[sof + 5] = char(height >> 8);
     jpeg[sof + 6] = char(height & 0xff);
     jpeg[sof + 7] = char(width >> 8);
     jpeg[sof + 8] = char(width & 0xff);
+}
+
+// A real JPEG whose frame header claims the given size.
+inline QByteArray jpegClaiming(int width, int height)
+{
+    QByteArray jpeg = encoded(scene(64, 64), "JPG", 80);
+    claimSize(jpeg, jpeg.indexOf(QByteArray("\xff\xc0", 2)), width, height);
     return jpeg;
 }
 
