@@ -307,7 +307,8 @@ Picture decodePicture(QIODevice &device, QSize decodeBox, const PictureLimits &l
 {
     if (device.size() > limits.fileBytes)
         throw unreadable();
-    const QByteArray magic = device.peek(4);
+    const QByteArray head = device.peek(10);
+    const QByteArray magic = head.left(4);
     if (magic.startsWith("\xFF\xD8"))
         return decodeJpeg(device, decodeBox, limits);
     if ((magic.startsWith("BM") && !bmpIsWhole(device))
@@ -329,7 +330,6 @@ Picture decodePicture(QIODevice &device, QSize decodeBox, const PictureLimits &l
     // frame and keeping a list of their sizes: millions of tiny frames would cost seconds and
     // hundreds of MB. Its screen is what the first frame is drawn on (a frame that outgrows it,
     // or a screen of 0 x 0, meets the allocation limit lowered below).
-    const QByteArray head = device.peek(10);
     const QSize size = reader.format() == "gif"
         ? QSize(int(little(head, 6, 2)), int(little(head, 8, 2))).expandedTo(QSize(1, 1))
         : reader.size();
