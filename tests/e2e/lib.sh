@@ -24,9 +24,17 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# A failure goes to the check's own stderr even where a retry hides a helper's, and ends the
+# whole check even from inside $(...).
+exec {E2E_ERR}>&2
+trap 'exit 1' USR1
 fail() {
-    echo "FAIL: $*" >&2
-    [[ -n ${DISPLAY:-} ]] && import -window root "$OUT/$NAME-failure.png" 2>/dev/null && echo "screen: $OUT/$NAME-failure.png" >&2
+    echo "FAIL: $*" >&$E2E_ERR
+    if [[ $BASHPID != "$$" ]]; then
+        kill -USR1 "$$"
+        exit 1
+    fi
+    [[ -n ${DISPLAY:-} ]] && import -window root "$OUT/$NAME-failure.png" 2>/dev/null && echo "screen: $OUT/$NAME-failure.png" >&$E2E_ERR
     exit 1
 }
 
@@ -139,18 +147,43 @@ menu() { # KEY INDEX [opens-dialog]: open a menu by its access key and choose th
 no_window() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
 
 shot() { # FILE: the board window as the player sees it
-    import -window "$BOARD" "$OUT/$1"
+    import -window "$BOARD" "$OUT/$1" || fail "no screenshot of the board"
 }
 # Client-area crop of a screenshot: FILE X Y W H [OUTPUT] -> OUTPUT, by default FILE-crop.png
-crop() { convert "$OUT/$1" -crop "${4}x${5}+${2}+$(($3 + MENU_H))" +repage "$OUT/${6:-${1%.png}-crop.png}"; }
+crop() {
+    convert "$OUT/$1" -crop "${4}x${5}+${2}+$(($3 + MENU_H))" +repage "$OUT/${6:-${1%.png}-crop.png}" ||
+        fail "cannot crop $1"
+}
+# The colour of one pixel of an image, as hex digits (RRGGBB...).
+pixel() { # PATH X Y
+    local hex
+    hex=$(convert "$1" -format "%[hex:p{$2,$3}]" info: 2>&1) || fail "cannot read $1: $hex"
+    [[ $hex =~ ^[0-9A-F]{6} ]] || fail "cannot read $1: $hex"
+    echo "$hex"
+}
 # Number of pixels of a colour (#RRGGBB) within a client-area rectangle of a screenshot.
 count_colour() { # FILE X Y W H COLOUR
-    convert "$OUT/$1" -crop "${4}x${5}+${2}+$(($3 + MENU_H))" +repage -fill black +opaque "$6" \
-        -fill white -opaque "$6" -format '%[fx:round(mean*w*h)]' info:
+    local n
+    n=$(convert "$OUT/$1" -crop "${4}x${5}+${2}+$(($3 + MENU_H))" +repage -fill black \
+        +opaque "$6" -fill white -opaque "$6" -format '%[fx:round(mean*w*h)]' info: 2>&1) ||
+        fail "cannot count colours in $1: $n"
+    [[ $n =~ ^[0-9]+$ ]] || fail "cannot count colours in $1: $n"
+    echo "$n"
 }
-# Root-mean-square difference (0..1) between two images.
-difference() { { compare -metric RMSE "$1" "$2" null: 2>&1 || true; } | sed 's/.*(\(.*\))/\1/'; }
-below() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
+# Root-mean-square difference (0..1) between two images; a comparison that cannot run fails.
+difference() {
+    local out rc=0
+    out=$(compare -metric RMSE "$1" "$2" null: 2>&1) || rc=$?
+    # compare exits 1 for images that differ, 2 when it cannot compare them.
+    [[ $rc -le 1 && $out =~ \(([0-9.e+-]+)\)$ ]] || fail "cannot compare $1 with $2: $out"
+    echo "${BASH_REMATCH[1]}"
+}
+number() { [[ $1 =~ ^-?[0-9]*\.?[0-9]+([eE][-+]?[0-9]+)?$ ]] || fail "not a number: '$1'"; }
+below() {
+    number "$1"
+    number "$2"
+    awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'
+}
 
 # Waits for the game to end, and checks that it ended well.
 wait_exit() {

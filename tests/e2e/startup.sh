@@ -21,13 +21,13 @@ check_screen() { # SCREEN ANSWER EXPECTED_WIDTH
     yellow=$(count_colour "$file" 0 0 100 200 '#FFFFC0')
     [[ $yellow -gt 15000 ]] || fail "$1: no light-yellow background ($yellow)"
     # The background window fills the screen behind the board.
-    import -window root "$OUT/$NAME-$1-screen.png"
+    import -window root "$OUT/$NAME-$1-screen.png" || fail "no screenshot"
     local corner
-    corner=$(convert "$OUT/$NAME-$1-screen.png" -format '%[hex:p{2,2}]' info:)
+    corner=$(pixel "$OUT/$NAME-$1-screen.png" 2 2)
     [[ $corner == FFFFC0* ]] || fail "$1: the screen corner is $corner, not the background"
     # ... and the board lies above it: the screen shows the photograph where the board has it.
     local middle
-    middle=$(convert "$OUT/$NAME-$1-screen.png" -format "%[hex:p{$((CLIENT_X + 300)),$((CLIENT_Y + 150))}]" info:)
+    middle=$(pixel "$OUT/$NAME-$1-screen.png" $((CLIENT_X + 300)) $((CLIENT_Y + 150)))
     [[ $middle != FFFFC0* ]] || fail "$1: the background covers the board"
     echo "ok $1: board $WIN_W x $CLIENT_H, screenshot $OUT/$file"
     cleanup

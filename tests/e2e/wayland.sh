@@ -23,7 +23,7 @@ done
     "$PUZZLE" 2>"$OUT/$NAME-game.log") &
 GAME_PID=$!
 
-screen() { import -window "$WESTON" "$OUT/$NAME-$1.png"; }
+screen() { import -window "$WESTON" "$OUT/$NAME-$1.png" || fail "no screenshot of weston"; }
 at() { xdotool mousemove --window "$WESTON" "$1" "$2"; }
 # The board's frame: the bounding box of all that is not the light-yellow background, below
 # weston's panel and the background's own title bar.
@@ -37,7 +37,7 @@ board_in_front() { # SHOT: a board-sized frame, the photograph in it
     BX=$((BX + 8)) BY=$((BY + 68))
     ((BW >= 924 && BW < 1000 && BH > 600)) || return 1
     # The photograph's middle, where the background would be light yellow.
-    [[ $(convert "$OUT/$NAME-$1.png" -format "%[hex:p{$((BX + 450)),$((BY + 250))}]" info:) != FFFFC0* ]]
+    [[ $(pixel "$OUT/$NAME-$1.png" $((BX + 450)) $((BY + 250))) != FFFFC0* ]]
 }
 
 # The box: a light rectangle on weston's grey desktop, wherever weston placed it.
@@ -87,9 +87,7 @@ at $((CX + 447)) $((CY + 532))
 xdotool click 1
 dealt() {
     screen dealt
-    local d
-    d=$(compare -metric RMSE "$OUT/$NAME-before-deal.png" "$OUT/$NAME-dealt.png" null: 2>&1 | sed 's/.*(\(.*\))/\1/' || true)
-    below 0.05 "$d" 2>/dev/null
+    below 0.05 "$(difference "$OUT/$NAME-before-deal.png" "$OUT/$NAME-dealt.png")"
 }
 eventually "the deal changed nothing" dealt
 at $((CX + 836)) $((CY + 528))
