@@ -54,14 +54,9 @@ public:
         : generator(seed, [] { return std::int64_t(0); })
     { }
     std::deque<float> script;
-    int reseeds = 0;
     int draws = 0;
     ClockRandom generator;
-    void Randomize() override
-    {
-        ++reseeds;
-        generator.Randomize();
-    }
+    void Randomize() override { generator.Randomize(); }
     float Rnd() override
     {
         ++draws;
@@ -151,7 +146,8 @@ struct Board
         , form(definition, BoardServices {dialog, player, random})
     {
         form.Show();
-        (void)QTest::qWaitForWindowExposed(&form);
+        if (!QTest::qWaitForWindowExposed(&form))
+            qFatal("the board was never shown");
     }
     FakeFileDialog dialog;
     FakePlayer player;

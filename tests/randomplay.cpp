@@ -66,6 +66,8 @@ public:
             QTest::keyClick(m_form.windowHandle(), Qt::Key_Escape);
             return QStringLiteral("Escape");
         }
+        if (roll < 150)
+            return knowingMove();
         return mouse();
     }
 
@@ -76,6 +78,59 @@ private:
     {
         QTest::mouseClick(m_form.windowHandle(), Qt::LeftButton, {}, pointIn(m_form.Cmd_Scambia));
         return QStringLiteral("deal");
+    }
+
+    // A move that places a tile, as a player who knows the picture makes it: without these, big
+    // grids would almost never be finished.
+    QString knowingMove()
+    {
+        QWindow *window = m_form.windowHandle();
+        const auto at = [&](QWidget *w) {
+            return pointIn(w);
+        };
+        const auto showing = [&](int cell) {
+            for (int i = 0; i < m_form.TileCount; ++i)
+                if (m_form.Image2(i)->tag() == QString::number(cell))
+                    return m_form.Image2(i);
+            return static_cast<PictureBox *>(nullptr);
+        };
+        if (m_form.ClickMode == PuzzleForm::True) {
+            int gap = 0;
+            while (gap < m_form.TileCount && m_form.Image2(gap)->tag() != PuzzleForm::EmptyTag)
+                ++gap;
+            if (gap == m_form.TileCount) {
+                PictureBox *first = m_form.Image2(pick(0, std::max(0, m_form.TileCount - 1)));
+                QTest::mouseClick(window, Qt::LeftButton, {}, at(first));
+                return QStringLiteral("take %1").arg(first->objectName());
+            }
+            if (PictureBox *right = showing(gap)) {
+                QTest::mouseClick(window, Qt::LeftButton, {}, at(right));
+                return QStringLiteral("jump %1").arg(right->objectName());
+            }
+            const QPoint spare = at(m_form.Image3);
+            QTest::mousePress(window, Qt::LeftButton, {}, spare);
+            QTest::mouseMove(window, spare + QPoint(1, 1));
+            QTest::mouseRelease(window, Qt::LeftButton, {}, spare);
+            return QStringLiteral("put the spare back");
+        }
+        for (int i = 0; i < m_form.TileCount; ++i) {
+            PictureBox *place = m_form.Image2(i);
+            PictureBox *right = showing(i);
+            if (place->tag() == QString::number(i) || !right || !right->isEnabled())
+                continue;
+            if (m_form.TwoStepSwapMode == PuzzleForm::True) {
+                QTest::mouseClick(window, Qt::LeftButton, {}, at(right));
+                QTest::mouseClick(window, Qt::LeftButton, {}, at(place));
+            } else {
+                const QPoint from = at(right), to = at(place);
+                QTest::mousePress(window, Qt::LeftButton, {}, from);
+                QTest::mouseMove(window, (from + to) / 2);
+                QTest::mouseMove(window, to);
+                QTest::mouseRelease(window, Qt::LeftButton, {}, to);
+            }
+            return QStringLiteral("place %1 on %2").arg(right->objectName(), place->objectName());
+        }
+        return QStringLiteral("nothing to place");
     }
 
     QPoint pointIn(QWidget *widget)
@@ -99,7 +154,17 @@ private:
         const Qt::MouseButton button = pick(0, 5) ? Qt::LeftButton : Qt::RightButton;
         const QString where
             = target->objectName().isEmpty() ? QStringLiteral("window") : target->objectName();
-        switch (pick(0, 5)) {
+        switch (pick(0, 6)) {
+        case 6: {
+            // A whole drag, now and then back onto where it began (the spare tile put back).
+            QWidget *onto = pick(0, 2) ? target : m_targets[pick(0, int(m_targets.size()) - 1)];
+            const QPoint to = pointIn(onto);
+            QTest::mousePress(window, Qt::LeftButton, {}, at);
+            QTest::mouseMove(window, (at + to) / 2);
+            QTest::mouseMove(window, to);
+            QTest::mouseRelease(window, Qt::LeftButton, {}, to);
+            return QStringLiteral("drag %1 to %2").arg(where, onto->objectName());
+        }
         case 0:
             QTest::mousePress(window, button, {}, at);
             return QStringLiteral("press %1").arg(where);
@@ -198,6 +263,7 @@ int main(int argc, char **argv)
     const std::uint64_t seed = args[1].toULongLong();
     const long events = args[2].toLong();
     const bool exitAtEnd = args.contains(QStringLiteral("--exit"));
+    const long minimumMoves = events / 85, minimumCompletions = events / 4250;
 
     QTemporaryDir dir;
     QStringList files;
@@ -221,7 +287,10 @@ int main(int argc, char **argv)
     Sfondo sfondo(screen, messages, BoardServices {dialog, player, random});
     sfondo.Show();
     PuzzleForm &form = screen.width < 1024 ? *sfondo.Puzzle_3m() : *sfondo.Puzzle_03();
-    (void)QTest::qWaitForWindowExposed(&form);
+    if (!QTest::qWaitForWindowExposed(&form)) {
+        std::fprintf(stderr, "the board was never shown\n");
+        return 2;
+    }
 
     // Every method and mode gets its share of seeds.
     QAction *methods[] = {form.mnu_Scambio, form.mnu_Scambio2, form.mnu_Clic};
@@ -230,7 +299,15 @@ int main(int argc, char **argv)
 
     Player player_(seed, form, dialog, files);
     QStringList recent;
-    long inPlay = 0, changes = 0, completions = 0;
+    // Moves and completed games under each method: a driver whose events all missed would
+    // find no violation either.
+    const char *methodNames[] = {"Con Scambio", "Scambio in Due Tempi", "Con Click"};
+    const auto method = [&] {
+        return form.ClickMode == PuzzleForm::True      ? 2
+            : form.TwoStepSwapMode == PuzzleForm::True ? 1
+                                                       : 0;
+    };
+    long inPlay = 0, changes[3] = {}, completions[3] = {};
     const auto board = [&] {
         QStringList tags;
         for (int i = 0; i < form.TileCount; ++i)
@@ -255,14 +332,25 @@ int main(int argc, char **argv)
         }
         if (form.Frame1->isVisible()) {
             ++inPlay;
-            changes += event != QLatin1String("deal") && board() != before;
-            completions += !wasComplete && form.Label1->caption() == PuzzleForm::Congratulation;
+            changes[method()] += event != QLatin1String("deal") && board() != before;
+            completions[method()]
+                += !wasComplete && form.Label1->caption() == PuzzleForm::Congratulation;
         }
     }
-    std::printf("seed %llu: %ld events, no violation; %ld in play, %ld moves, %ld completions, "
-                "%lld sounds\n",
-                static_cast<unsigned long long>(seed), events, inPlay, changes, completions,
+    std::printf("seed %llu: %ld events, no violation; %ld in play, %lld sounds\n",
+                static_cast<unsigned long long>(seed), events, inPlay,
                 static_cast<long long>(player.log.count(QStringLiteral("play"))));
+    bool played = true;
+    for (int m = 0; m < 3; ++m) {
+        std::printf("  %s: %ld moves, %ld completed games\n", methodNames[m], changes[m],
+                    completions[m]);
+        played = played && changes[m] >= minimumMoves && completions[m] >= minimumCompletions;
+    }
+    if (!played) {
+        std::printf("TOO LITTLE PLAY: each method needs %ld moves and %ld completed games\n",
+                    minimumMoves, minimumCompletions);
+        return 1;
+    }
 
     if (exitAtEnd) {
         Window::setEndHandler({});

@@ -11,6 +11,7 @@
 #include <QLibraryInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -300,15 +301,24 @@ private slots:
             auto *open = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
             if (!open)
                 return false;
-            poll.stop(); // the waits below must not let the next tick in
-            open->setDirectory(folder);
+            poll.stop(); // the wait below must not let the next tick in
             auto *model = open->findChild<QFileSystemModel *>();
+            QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
+            open->setDirectory(folder);
+            // The model reads the folder in the background.
+            const auto folderRead = [&] {
+                for (const QList<QVariant> &signal : loaded)
+                    if (QDir(signal[0].toString()) == QDir(folder))
+                        return true;
+                return false;
+            };
+            if (!choose && !QTest::qWaitFor(folderRead)) {
+                open->reject();
+                return true;
+            }
             const QModelIndex root = model->index(folder);
-            for (int wait = 0; wait < 100 && model->rowCount(root) < 2; ++wait)
-                QTest::qWait(50); // the model reads the folder in the background
-            QTest::qWait(100);
             listed.clear();
-            for (int i = 0; i < model->rowCount(root); ++i) {
+            for (int i = 0; i < model->rowCount(root) && !choose; ++i) {
                 const QModelIndex index = model->index(i, 0, root);
                 if (!(model->flags(index) & Qt::ItemIsEnabled))
                     continue;
