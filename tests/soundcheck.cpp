@@ -4,6 +4,7 @@
 // found in the recording sample by sample: its latency, how much of it was heard, whether the
 // sound before it stopped in time.
 // Usage: soundcheck MODULE_DIR MONITOR_SOURCE | MODULE_DIR --no-recording | --find-fanfare RAW
+//        | MODULE_DIR --hold chime|fanfare
 // SOUNDCHECK_ROUNDS=N plays each series N times instead of 20; SOUNDCHECK_DUMP=FILE keeps the
 // recording (raw mono 16-bit, 44.1 kHz) for a closer look; SOUNDCHECK_TIMING=0 checks no times.
 #include "qtservices.h"
@@ -197,6 +198,20 @@ int main(int argc, char *argv[])
             wait(100);
         }
         leaveProcess(0);
+    }
+    if (std::strcmp(argv[2], "--hold") == 0 && argc > 3) {
+        // One sound, then the game idles on until the test is done with it.
+        QtMediaPlayer player({QString::fromLocal8Bit(argv[1])});
+        player.setCommand(QStringLiteral("close"));
+        player.setFileName(std::strcmp(argv[3], "fanfare") == 0
+                               ? QStringLiteral("C:\\WINDOWS\\Media\\tada.wav")
+                               : QStringLiteral("C:\\WINDOWS\\Media\\Windows XP - Notifica.wav"));
+        player.setCommand(QStringLiteral("open"));
+        player.setCommand(QStringLiteral("play"));
+        std::printf("played\n");
+        std::fflush(stdout);
+        for (;;)
+            wait(100);
     }
     if (std::strcmp(argv[1], "--find-fanfare") == 0) {
         // A recording (raw mono 16-bit, 44.1 kHz) made while the real game played: the fanfare

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The audio backend: the desktop's sound server through PulseAudio's own API (PipeWire serves it
 // too). Each sound is decoded once; a play is a stream of its own that is handed the whole sound
-// at once, so the server plays it to its last sample; "close" ends the stream that plays.
+// at once, so the server plays it to its last sample, and ends when it has played out; "close"
+// ends the stream that plays.
 #include "sounddevice.h"
 
 #include <QByteArray>
@@ -183,12 +184,13 @@ private:
         if (!m_stream)
             return;
         // A short device buffer, so that a sound starts at once; the whole sound is still
-        // written in one go and waits in the server's queue.
+        // written in one go and waits in the server's queue. The default start threshold, as
+        // the server acknowledges no drain of a stream that never has to wait for data.
         pa_buffer_attr attributes {};
         attributes.maxlength = static_cast<uint32_t>(-1);
         attributes.tlength
             = static_cast<uint32_t>(pa_usec_to_bytes(20 * 1000, &m_sound->sampleFormat));
-        attributes.prebuf = 0;
+        attributes.prebuf = static_cast<uint32_t>(-1);
         attributes.minreq = static_cast<uint32_t>(-1);
         attributes.fragsize = static_cast<uint32_t>(-1);
         pa_stream_set_state_callback(m_stream, &PulseDevice::streamChanged, this);
@@ -209,6 +211,19 @@ private:
         const QByteArray &samples = device->m_sound->samples;
         pa_stream_write(stream, samples.constData(), size_t(samples.size()), nullptr, 0,
                         PA_SEEK_RELATIVE);
+        // Once played out the stream goes, so that the server can let the device sleep.
+        if (pa_operation *drain = pa_stream_drain(stream, &PulseDevice::drained, device))
+            pa_operation_unref(drain);
+    }
+
+    // Runs on the loop's thread, the loop locked; a stream ended meanwhile cancels its drain.
+    static void drained(pa_stream *stream, int, void *self)
+    {
+        auto *device = static_cast<PulseDevice *>(self);
+        if (stream != device->m_stream)
+            return;
+        device->m_wanted = false;
+        device->endStream();
     }
 
     void endStream()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # A private PulseAudio server with a null sink: every play of both sounds is recorded from the
-# sink's monitor and compared with the game's own WAVs (soundcheck); then the server is killed
+# sink's monitor and compared with the game's own WAVs (soundcheck); the sink must be let sleep
+# after each sound while the game goes on; then the server is killed
 # while sounds play, there is no server, there is no sound module: nothing printed, nothing hangs.
 # Last, the real game under Xvfb: a game won with the mouse, its fanfare recorded whole.
 # Usage: sound.sh SOUNDCHECK MODULE_DIR PUZZLE
@@ -27,6 +28,7 @@ start_server() {
         pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --log-target=stderr \
         --log-level=error -L "module-native-protocol-unix socket=$WORK/native auth-anonymous=1" \
         -L "module-null-sink sink_name=puzzle rate=44100" -L "module-always-sink" \
+        -L "module-suspend-on-idle timeout=1" \
         2>"$WORK/server.log" &
     SERVER_PID=$!
     for _ in $(seq 100); do
@@ -63,6 +65,33 @@ HELPER_PIDS=()
 "$SOUNDCHECK" --find-fanfare "$WORK/game.raw" || fail "the game's fanfare was not heard whole"
 kill "$KEEPER_PID"
 KEEPER_PID=
+
+# After each sound the device may sleep while the game goes on: its stream ends once played out.
+sink_state() { pactl list sinks short | awk '$2 == "puzzle" { print $NF }'; }
+suspended() { [[ $(sink_state) == SUSPENDED ]]; }
+for sound in chime fanfare; do
+    eventually "the idle sink was not suspended ($(sink_state))" suspended
+    pactl subscribe >"$WORK/events" &
+    subscriber=$!
+    eventually "pactl subscribe did not start" pactl list sinks short # its connection is up
+    "$SOUNDCHECK" "$MODULES" --hold "$sound" >"$WORK/held" &
+    holder=$!
+    HELPER_PIDS+=("$subscriber" "$holder")
+    eventually "$sound: not played" grep -q played "$WORK/held"
+    started=$(date +%s.%N)
+    eventually "$sound: no stream" grep -q "'new' on sink-input" "$WORK/events"
+    for _ in $(seq 150); do
+        suspended && break
+        kill -0 "$holder" || fail "$sound: the player ended"
+        sleep 0.1
+    done
+    suspended || fail "$sound: the sink is $(sink_state) while the game idles after the sound"
+    grep -q "'remove' on sink-input" "$WORK/events" || fail "$sound: the stream was never ended"
+    echo "ok idle after the $sound: sink suspended $(bc <<<"$(date +%s.%N) - $started" | cut -c1-4) s after the play"
+    kill "$holder" "$subscriber"
+    wait "$holder" "$subscriber" 2>/dev/null || true
+    HELPER_PIDS=()
+done
 
 # The server killed while the sounds go on: they go silent, nothing is printed.
 "$SOUNDCHECK" "$MODULES" --no-recording >"$WORK/out" 2>&1 &
