@@ -30,4 +30,11 @@ inline Int16 sub16(long long a, long long b)
 }
 
 // Reads a tag as a number, as the board compares tags: text that is no number is a type mismatch.
-double tagValue(const QString &tag);
+inline double tagValue(const QString &tag)
+{
+    bool ok = false;
+    const double value = tag.trimmed().toDouble(&ok);
+    if (!ok)
+        throw RuntimeError(QStringLiteral("Type mismatch"));
+    return value;
+}

@@ -238,9 +238,9 @@ bool decode(Decoder &d, QSize box, Output &out)
     j_decompress_ptr info = &d.info;
     if (setjmp(d.failed))
         return false;
+    info->client_data = &d; // its error exit may need the decoder already
     jpeg_create_decompress(info);
     d.created = true;
-    info->client_data = &d;
     info->mem->max_memory_to_use = long(d.limits->memoryBytes);
     info->src = &d.source;
     info->progress = &d.progress;

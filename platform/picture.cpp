@@ -362,11 +362,3 @@ Picture builtInPicture(const QString &resource)
     return Picture(resource);
 }
 
-double tagValue(const QString &tag)
-{
-    bool ok = false;
-    const double value = tag.trimmed().toDouble(&ok);
-    if (!ok)
-        throw RuntimeError(QStringLiteral("Type mismatch"));
-    return value;
-}

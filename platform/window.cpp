@@ -152,7 +152,7 @@ void Window::watchWindowHandle()
     connect(handle, &QWindow::windowStateChanged, this, [this, handle](Qt::WindowState state) {
         if (state == Qt::WindowMaximized && m_fixedSize)
             QMetaObject::invokeMethod(
-                this, [handle] { handle->setWindowStates(Qt::WindowNoState); },
+                handle, [handle] { handle->setWindowStates(Qt::WindowNoState); },
                 Qt::QueuedConnection);
     });
 }
