@@ -35,9 +35,15 @@ bench: release
 install: release
 	cmake --install $(BUILD)/release --prefix $(PREFIX)
 
-# A Debian package of the Release build, in $(BUILD)/release.
-package: release
-	cd $(BUILD)/release && cpack
+# The Debian package as a distribution builds it (debian/), from a copy of the tree in
+# $(BUILD)/deb, without the tests (`make test` runs them); dated by the last commit unless
+# SOURCE_DATE_EPOCH is given.
+EPOCH = $(or $(SOURCE_DATE_EPOCH),$(shell git log -1 --format=%ct 2>/dev/null))
+package: deps
+	rm -rf $(BUILD)/deb && mkdir -p $(BUILD)/deb/puzzle
+	tar --exclude=./build --exclude='./$(BUILD)' --exclude=./.git -cf - . | tar -xf - -C $(BUILD)/deb/puzzle
+	cd $(BUILD)/deb/puzzle && $(if $(EPOCH),SOURCE_DATE_EPOCH=$(EPOCH)) \
+		DEB_BUILD_OPTIONS="nocheck parallel=$(JOBS)" dpkg-buildpackage -us -uc -b
 
 clean:
 	rm -rf $(BUILD)

@@ -11,7 +11,7 @@ packages=(
     pulseaudio libpulse-dev libjpeg62-turbo-dev
     xvfb xauth xdotool x11-utils imagemagick openbox metacity xfwm4 dbus wmctrl weston qt6-wayland
     libjpeg-turbo-progs clang libclang-rt-14-dev libx11-dev libxtst-dev
-    desktop-file-utils appstream bc lintian
+    desktop-file-utils appstream bc lintian debhelper
 )
 
 missing=()

@@ -9,11 +9,14 @@ source "$(dirname "$0")/lib.sh"
 prefix=$(mktemp -d)
 cmake --install "$BUILD_DIR" --prefix "$prefix" >/dev/null
 appid=io.github.puzzletiles.Puzzle
-for file in games/puzzle lib*/puzzle/puzzle_sound.so share/applications/$appid.desktop share/metainfo/$appid.metainfo.xml \
+for file in games/puzzle share/applications/$appid.desktop share/metainfo/$appid.metainfo.xml \
     share/icons/hicolor/scalable/apps/$appid.svg share/man/man6/puzzle.6.gz share/man/it/man6/puzzle.6.gz \
     share/doc/puzzle/copyright share/doc/puzzle/changelog.gz; do
     compgen -G "$prefix/$file" >/dev/null || fail "not installed: $file"
 done
+# lib, lib64 or a multiarch folder such as lib/x86_64-linux-gnu
+compgen -G "$prefix/lib*/puzzle/puzzle_sound.so" >/dev/null || compgen -G "$prefix/lib/*/puzzle/puzzle_sound.so" >/dev/null ||
+    fail "not installed: the sound module"
 for size in 16 32 48 64 128 256; do
     icon=$prefix/share/icons/hicolor/${size}x${size}/apps/$appid.png
     [[ $(identify -format '%wx%h' "$icon") == "${size}x${size}" ]] || fail "icon $size is not ${size}x${size}"

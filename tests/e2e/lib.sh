@@ -5,6 +5,9 @@ set -euo pipefail
 
 PUZZLE=${1:?usage: $0 PATH_TO_PUZZLE [WMCLOSE]}
 WMCLOSE=${2:-}
+# Every temporary file of the check and of what it starts, removed at the end.
+E2E_TMP=$(mktemp -d)
+export TMPDIR=$E2E_TMP
 OUT=${E2E_OUT:-$(mktemp -d)}
 mkdir -p "$OUT"
 NAME=$(basename "$0" .sh)
@@ -22,7 +25,11 @@ cleanup() {
     [[ -n $XVFB_PID ]] && kill "$XVFB_PID" 2>/dev/null || true
     wait 2>/dev/null || true
 }
-trap cleanup EXIT
+finish() {
+    cleanup
+    rm -rf "$E2E_TMP"
+}
+trap finish EXIT
 
 # A failure goes to the check's own stderr even where a retry hides a helper's, and ends the
 # whole check even from inside $(...).

@@ -16,8 +16,7 @@ KEEPER_PID=
 stop_sound() {
     [[ -n $KEEPER_PID ]] && kill "$KEEPER_PID" 2>/dev/null || true
     [[ -n $SERVER_PID ]] && kill "$SERVER_PID" 2>/dev/null || true
-    cleanup
-    rm -rf "$WORK"
+    finish
 }
 trap stop_sound EXIT
 

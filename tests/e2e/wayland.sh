@@ -55,8 +55,9 @@ xdotool key Return
 eventually "no board in front after the box" board_in_front start
 echo "ok wayland: board in front at $BX,$BY ($BW x $BH)"
 
-# Client-area origin: inside the frame Qt draws (3 px sides, 30 px title), below the menu bar.
-client() { CX=$((BX + 3)) CY=$((BY + BH - 3 - 581)); }
+# Client-area origin: inside the frame Qt draws (3 px sides, 30 px title), below the 18 px menu
+# bar; a board that came up larger (weston may size it so) has its client area in the middle.
+client() { CX=$((BX + 3 + (BW - 930) / 2)) CY=$((BY + 48 + (BH - 632) / 2)); }
 client
 
 # A point of the background beside the board, wherever weston put the board.
@@ -81,13 +82,22 @@ xdotool click 1
 eventually "a minimized board did not come back" board_in_front after-minimize
 client
 
-# A deal changes what the photograph's place shows; "Esci" ends the game with code 0.
-screen before-deal
+# A deal changes what the photograph's place shows; "Esci" ends the game with code 0. The board
+# is found anew before each click and each look: weston may have placed it elsewhere.
+picture() { # SHOT: the photograph's place on the board found in it
+    convert "$OUT/$NAME-$1.png" -crop "542x413+$((CX + 176))+$((CY + 16))" +repage "$OUT/$NAME-$1-picture.png" ||
+        fail "cannot crop $1"
+}
+eventually "no board before the deal" board_in_front before-deal
+client
+picture before-deal
 at $((CX + 447)) $((CY + 532))
 xdotool click 1
 dealt() {
-    screen dealt
-    below 0.05 "$(difference "$OUT/$NAME-before-deal.png" "$OUT/$NAME-dealt.png")"
+    board_in_front dealt || return 1
+    client
+    picture dealt
+    below 0.05 "$(difference "$OUT/$NAME-before-deal-picture.png" "$OUT/$NAME-dealt-picture.png")"
 }
 eventually "the deal changed nothing" dealt
 at $((CX + 836)) $((CY + 528))
