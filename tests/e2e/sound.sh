@@ -72,7 +72,8 @@ for sound in chime fanfare; do
     eventually "the idle sink was not suspended ($(sink_state))" suspended
     pactl subscribe >"$WORK/events" &
     subscriber=$!
-    eventually "pactl subscribe did not start" pactl list sinks short # its connection is up
+    subscribed() { pactl list clients | grep -q "application.process.id = \"$subscriber\""; }
+    eventually "pactl subscribe did not connect" subscribed
     "$SOUNDCHECK" "$MODULES" --hold "$sound" >"$WORK/held" &
     holder=$!
     HELPER_PIDS+=("$subscriber" "$holder")
