@@ -5,6 +5,7 @@
 // Figures only: nothing here passes or fails.
 
 #include "hostile.h"
+#include "loader.h"
 #include "puzzleform.h"
 
 #include <QApplication>

@@ -2,6 +2,8 @@
 // Grid size, loading a picture, and leaving.
 #include "puzzleform.h"
 
+#include "loader.h"
+
 void PuzzleForm::co_ri_Click(Int16 index)
 {
     if (index < 0 || index >= static_cast<Int16>(gridChoices().size()))

@@ -168,6 +168,39 @@ inline QByteArray bmpDataPastEnd(const QImage &image)
     return bmp;
 }
 
+// A 64 x 64 bitmap of 8-bit run-length codes, its palette from `indexed`'s.
+inline QByteArray rleBmp(const QImage &indexed, const QByteArray &codes)
+{
+    QByteArray bmp = encoded(indexed, "BMP");
+    const quint16 bits = 8; // Qt writes few colours in 4 bits
+    const quint32 rle8 = 1;
+    std::memcpy(bmp.data() + 28, &bits, 2);
+    std::memcpy(bmp.data() + 30, &rle8, 4);
+    return bmp.left(quint8(bmp[10]) | quint8(bmp[11]) << 8) + codes;
+}
+
+// Run-length codes for an image whose rows are each of one colour: a run per row, bottom first.
+inline QByteArray rowRuns(const QImage &indexed)
+{
+    QByteArray codes;
+    for (int y = indexed.height() - 1; y >= 0; --y)
+        codes.append(char(indexed.width()))
+            .append(char(indexed.pixelIndex(0, y)))
+            .append('\0')
+            .append('\0');
+    return codes.append("\0\1", 2);
+}
+
+// Rows of a few colours, for the run-length files.
+inline QImage stripes()
+{
+    QImage image(64, 64, QImage::Format_Indexed8);
+    image.setColorTable({qRgb(200, 30, 30), qRgb(30, 200, 30), qRgb(30, 30, 200), qRgb(9, 9, 9)});
+    for (int y = 0; y < 64; ++y)
+        std::memset(image.scanLine(y), y / 8 % 4, 64);
+    return image;
+}
+
 // A GIF of many colours whose image data needs several sub-blocks.
 inline QByteArray largeGif()
 {

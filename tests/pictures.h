@@ -9,6 +9,13 @@
 #include <QImage>
 #include <QPainter>
 
+#include "loader.h"
+#include "runtimeerror.h"
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace testpictures {
 
 inline QImage scene(int width, int height)
@@ -44,8 +51,8 @@ inline QByteArray gif(int frames = 1)
         b.append("\x21\xf9\x04\x00\x0a\x00\x00\x00", 8); // 100 ms
         b.append("\x2c\x00\x00\x00\x00\x02\x00\x02\x00\x00", 10);
         // LZW, minimum code size 2: clear, then pixels 0,1,1,0 (or 1,0,0,1), end.
-        b.append(f % 2 ? QByteArray("\x02\x03\x8c\x2d\x05\x00", 6)
-                       : QByteArray("\x02\x03\x44\x34\x05\x00", 6));
+        b.append(f % 2 ? QByteArray("\x02\x03\x0c\x10\x05\x00", 6)
+                       : QByteArray("\x02\x03\x44\x02\x05\x00", 6));
     }
     b.append(';');
     return b;
@@ -81,6 +88,39 @@ inline QByteArray jpegClaiming(int width, int height)
     QByteArray jpeg = encoded(scene(64, 64), "JPG", 80);
     claimSize(jpeg, jpeg.indexOf(QByteArray("\xff\xc0", 2)), width, height);
     return jpeg;
+}
+
+// Decodes the bytes twice, the memory that will hold the picture filled differently each time
+// (with glibc, every fresh heap block too): a pixel the file never set comes out different.
+struct Decoded
+{
+    bool refused = true;
+    bool alike = true; // both loads refused, or both gave the same picture
+    QImage picture;
+};
+inline Decoded decodeTwice(const QByteArray &bytes)
+{
+    Decoded first, second;
+    for (Decoded *d : {&first, &second}) {
+        const int fill = d == &first ? 0x00 : 0xff;
+        setPictureFill(fill);
+#ifdef __GLIBC__
+        mallopt(M_PERTURB, fill ^ 0x5a);
+#endif
+        QByteArray copy = bytes;
+        QBuffer buffer(&copy);
+        buffer.open(QIODevice::ReadOnly);
+        try {
+            d->picture = decodePicture(buffer);
+            d->refused = false;
+        } catch (const RuntimeError &) { }
+    }
+    setPictureFill(-1);
+#ifdef __GLIBC__
+    mallopt(M_PERTURB, 0);
+#endif
+    first.alike = first.refused == second.refused && first.picture == second.picture;
+    return first;
 }
 
 inline bool write(const QString &path, const QByteArray &bytes)

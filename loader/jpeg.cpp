@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // JPEG through libjpeg-turbo's own interface: Qt's reader cannot bound the decoder's memory,
-// time or scans, and reports a file that ran out as a success.
-#include "jpegreader.h"
-
-#include "runtimeerror.h"
+// work or scans, and reports a file that ran out as a success.
+#include "codec.h"
 
 #include <QIODevice>
 
@@ -12,15 +10,13 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <vector>
+#include <optional>
 
 #include <jpeglib.h>
 // jpeglib.h needs stdio first; jerror.h needs jpeglib.h.
 #include <jerror.h>
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // Everything libjpeg's callbacks reach. An error leaves them with longjmp, so they keep no C++
 // object alive across a libjpeg call.
@@ -36,7 +32,11 @@ struct Decoder
     QIODevice *device = nullptr;
     std::array<JOCTET, 64 * 1024> buffer {};
     const PictureLimits *limits = nullptr;
-    Clock::time_point deadline;
+    const LoadProgress *working = nullptr;
+    qint64 bytesRead = 0;
+    qint64 coefficients = 0; // what the frame holds
+    qint64 coefficientsScanned = 0; // what its scans so far go over
+    int scan = 0;
     int segments = 0;
     int orientation = 1; // EXIF: 1 upright, 2-8 mirrored and turned
     bool exifSeen = false;
@@ -58,12 +58,6 @@ Decoder &decoderOf(j_common_ptr info)
     std::longjmp(decoderOf(info).failed, 1);
 }
 
-void checkTime(j_common_ptr info)
-{
-    if (Clock::now() > decoderOf(info).deadline)
-        fail(info);
-}
-
 void onError(j_common_ptr info)
 {
     fail(info);
@@ -79,12 +73,25 @@ void onMessage(j_common_ptr info, int level)
         fail(info);
 }
 
+// Each scan is counted once, as it begins: the scans together may go over each coefficient a
+// few times, as encoders' scripts do, not a hundred times.
 void onProgress(j_common_ptr info)
 {
-    const auto *d = reinterpret_cast<j_decompress_ptr>(info);
-    if (d->input_scan_number > decoderOf(info).limits->jpegScans)
+    const auto *c = reinterpret_cast<j_decompress_ptr>(info);
+    Decoder &d = decoderOf(info);
+    if (c->input_scan_number > d.limits->jpegScans)
         fail(info);
-    checkTime(info);
+    if (c->input_scan_number != d.scan && c->comps_in_scan > 0) {
+        d.scan = c->input_scan_number;
+        const qint64 band = c->progressive_mode ? c->Se - c->Ss + 1 : DCTSIZE2;
+        for (int i = 0; i < c->comps_in_scan; ++i)
+            d.coefficientsScanned += qint64(c->cur_comp_info[i]->width_in_blocks)
+                * c->cur_comp_info[i]->height_in_blocks * band;
+        if (d.coefficientsScanned > d.coefficients * d.limits->jpegCoefficientPasses)
+            fail(info);
+    }
+    if (*d.working)
+        (*d.working)();
 }
 
 void initSource(j_decompress_ptr) { }
@@ -94,10 +101,10 @@ void termSource(j_decompress_ptr) { }
 boolean fillSource(j_decompress_ptr info)
 {
     Decoder &d = decoderOf(reinterpret_cast<j_common_ptr>(info));
-    checkTime(reinterpret_cast<j_common_ptr>(info));
     const qint64 got
         = d.device->read(reinterpret_cast<char *>(d.buffer.data()), qint64(d.buffer.size()));
-    if (got <= 0)
+    // Every byte goes through the entropy decoder or the marker reader; their time is its size.
+    if (got <= 0 || (d.bytesRead += got) > d.limits->jpegBytes)
         fail(reinterpret_cast<j_common_ptr>(info));
     d.source.next_input_byte = d.buffer.data();
     d.source.bytes_in_buffer = std::size_t(got);
@@ -165,7 +172,6 @@ boolean onSegment(j_decompress_ptr info)
     Decoder &d = decoderOf(reinterpret_cast<j_common_ptr>(info));
     if (++d.segments > d.limits->jpegSegments)
         fail(reinterpret_cast<j_common_ptr>(info));
-    checkTime(reinterpret_cast<j_common_ptr>(info));
     int length = readByte(info) << 8;
     length += readByte(info);
     length -= 2;
@@ -184,16 +190,6 @@ boolean onSegment(j_decompress_ptr info)
     (*info->src->skip_input_data)(info, length);
     return TRUE;
 }
-
-// Where the pixels go while rows arrive: straight into the picture, or averaged over square
-// blocks when the decoder's smallest scale is still far larger than wanted.
-struct Output
-{
-    QImage image;
-    QSize target; // the fitted size, before turning upright
-    std::vector<quint32> sums; // a block row, per byte of the pixel
-    std::vector<JOCTET> row;
-};
 
 // Pixels as QImage::Format_RGB32 holds them in memory, so rows go straight into the picture.
 constexpr J_COLOR_SPACE NativeRgb = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? JCS_EXT_BGRX : JCS_EXT_XRGB;
@@ -231,9 +227,24 @@ QImage upright(const QImage &image, int orientation)
     }
 }
 
-// Only libjpeg calls and the objects made before setjmp: a longjmp back here skips no C++
+// A progressive frame keeps 2 bytes for each of its coefficients until its last scan.
+qint64 coefficientsOf(j_decompress_ptr info)
+{
+    qint64 count = 0;
+    for (int i = 0; i < info->num_components; ++i) {
+        const jpeg_component_info &c = info->comp_info[i];
+        const auto rounded = [](qint64 blocks, int factor) {
+            return (blocks + factor - 1) / factor * factor;
+        };
+        count += rounded(c.width_in_blocks, c.h_samp_factor)
+            * rounded(c.height_in_blocks, c.v_samp_factor) * DCTSIZE2;
+    }
+    return count;
+}
+
+// Only libjpeg calls and objects that live outside: a longjmp back here skips no C++
 // destructor.
-bool decode(Decoder &d, QSize box, Output &out)
+bool decode(Decoder &d, Load &load, std::optional<RowScaler> &scaler, QSize &target)
 {
     j_decompress_ptr info = &d.info;
     if (setjmp(d.failed))
@@ -241,7 +252,6 @@ bool decode(Decoder &d, QSize box, Output &out)
     info->client_data = &d; // its error exit may need the decoder already
     jpeg_create_decompress(info);
     d.created = true;
-    info->mem->max_memory_to_use = long(d.limits->memoryBytes);
     info->src = &d.source;
     info->progress = &d.progress;
     for (int n = 1; n < 16; ++n)
@@ -250,11 +260,27 @@ bool decode(Decoder &d, QSize box, Output &out)
     jpeg_set_marker_processor(info, JPEG_COM, onSegment);
     jpeg_read_header(info, TRUE);
 
+    const PictureLimits &limits = load.limits;
+    d.coefficients = coefficientsOf(info);
+    if (qint64(info->image_width) * info->image_height > limits.pixels)
+        return false;
+    qint64 memory = limits.memoryBytes;
+    if (info->progressive_mode) {
+        const qint64 kept = d.coefficients * 2;
+        // Beyond the usual budget only for a file big enough to be the photo it claims: a
+        // byte for every four blocks is far below what any encoder writes for a picture.
+        if (kept > limits.progressiveBytes
+            || (kept > limits.memoryBytes && load.device.size() < kept / (DCTSIZE2 * 2 * 4)))
+            return false;
+        memory += kept;
+    }
+    info->mem->max_memory_to_use = long(memory);
+
     const bool cmyk = info->jpeg_color_space == JCS_CMYK || info->jpeg_color_space == JCS_YCCK;
     info->out_color_space = cmyk ? JCS_CMYK : NativeRgb;
     const QSize full(int(info->image_width), int(info->image_height));
-    out.target = fittedSize(full, d.orientation >= 5 ? box.transposed() : box);
-    const QSize target = out.target;
+    const QSize box = d.orientation >= 5 ? load.box.transposed() : load.box;
+    target = fittedSize(full, box);
     info->scale_denom = 8;
     for (info->scale_num = 1; info->scale_num < 8; ++info->scale_num) {
         jpeg_calc_output_dimensions(info);
@@ -266,46 +292,35 @@ bool decode(Decoder &d, QSize box, Output &out)
     jpeg_start_decompress(info);
 
     const int width = int(info->output_width);
-    const int height = int(info->output_height);
-    const int f = std::max(1, std::min(width / target.width(), height / target.height()));
-    out.image = QImage((width + f - 1) / f, (height + f - 1) / f, QImage::Format_RGB32);
-    if (out.image.isNull())
-        return false;
-    out.row.resize(std::size_t(width) * 4);
-    out.sums.assign(std::size_t(out.image.width()) * 4, 0);
+    scaler.emplace(QSize(width, int(info->output_height)), target, QImage::Format_RGB32,
+                   load.working);
     while (info->output_scanline < info->output_height) {
         const int y = int(info->output_scanline);
-        JSAMPROW row = f == 1 ? out.image.scanLine(y) : out.row.data();
+        JSAMPROW row = scaler->rowFor(y);
         jpeg_read_scanlines(info, &row, 1);
         if (cmyk)
             cmykToRgb(row, width);
-        if (f == 1)
-            continue;
-        for (int x = 0; x < width * 4; ++x)
-            out.sums[std::size_t(x / (f * 4) * 4 + x % 4)] += row[x];
-        const bool last = y + 1 == height;
-        if ((y + 1) % f != 0 && !last)
-            continue;
-        const int rows = (y % f) + 1;
-        uchar *line = out.image.scanLine(y / f);
-        for (int i = 0; i < out.image.width() * 4; ++i) {
-            const int columns = std::min(f, width - i / 4 * f);
-            line[i] = uchar(out.sums[std::size_t(i)] / quint32(rows * columns));
-            out.sums[std::size_t(i)] = 0;
-        }
+        scaler->put(y);
     }
     jpeg_finish_decompress(info);
     return true;
 }
 
+class Jpeg : public Codec
+{
+public:
+    bool recognises(const QByteArray &head) const override { return head.startsWith("\xFF\xD8"); }
+    QImage decode(Load &load) const override;
+};
+
 } // namespace
 
-Picture decodeJpeg(QIODevice &device, QSize box, const PictureLimits &limits)
+QImage Jpeg::decode(Load &load) const
 {
     auto d = std::make_unique<Decoder>();
-    d->device = &device;
-    d->limits = &limits;
-    d->deadline = Clock::now() + limits.time;
+    d->device = &load.device;
+    d->limits = &load.limits;
+    d->working = &load.working;
     d->info.err = jpeg_std_error(&d->errors);
     d->errors.error_exit = onError;
     d->errors.emit_message = onMessage;
@@ -316,11 +331,15 @@ Picture decodeJpeg(QIODevice &device, QSize box, const PictureLimits &limits)
     d->source.term_source = termSource;
     d->progress.progress_monitor = onProgress;
 
-    Output out;
-    if (!decode(*d, box, out))
-        throw RuntimeError(QStringLiteral("Invalid picture"));
-    QImage image = out.image.size() == out.target
-        ? out.image
-        : out.image.scaled(out.target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return upright(image, d->orientation);
+    std::optional<RowScaler> scaler;
+    QSize target;
+    if (!::decode(*d, load, scaler, target))
+        refuse();
+    return upright(scaler->finish(), d->orientation);
+}
+
+const Codec &jpegCodec()
+{
+    static const Jpeg codec;
+    return codec;
 }

@@ -1,0 +1,132 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "codec.h"
+
+#include "runtimeerror.h"
+
+#include <QIODevice>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+int pictureFill = -1;
+}
+
+void setPictureFill(int byte)
+{
+    pictureFill = byte;
+}
+
+QImage blankPicture(QSize size, QImage::Format format)
+{
+    QImage image(size, format);
+    if (image.isNull())
+        refuse();
+    if (pictureFill >= 0)
+        std::memset(image.bits(), pictureFill, std::size_t(image.sizeInBytes()));
+    return image;
+}
+
+void refuse()
+{
+    throw RuntimeError(QStringLiteral("Invalid picture"));
+}
+
+bool Reader::refill()
+{
+    m_chunk = m_device.read(64 * 1024);
+    m_at = 0;
+    return !m_chunk.isEmpty();
+}
+
+void Reader::take(uchar *to, qint64 count)
+{
+    while (count > 0) {
+        if (m_at == m_chunk.size() && !refill())
+            refuse();
+        const qint64 here = std::min<qint64>(count, m_chunk.size() - m_at);
+        std::memcpy(to, m_chunk.constData() + m_at, std::size_t(here));
+        to += here;
+        m_at += here;
+        count -= here;
+    }
+}
+
+void Reader::skip(qint64 count)
+{
+    const qint64 here = std::min<qint64>(count, m_chunk.size() - m_at);
+    m_at += here;
+    count -= here;
+    if (count > 0 && m_device.skip(count) != count)
+        refuse();
+}
+
+qint64 Reader::position() const
+{
+    return m_device.pos() - (m_chunk.size() - m_at);
+}
+
+RowScaler::RowScaler(QSize full, QSize target, QImage::Format format, const LoadProgress &working)
+    : m_full(full)
+    , m_target(target)
+    , m_working(working)
+{
+    // Wider than any format's own field holds: one row would cost more than the picture.
+    if (full.width() > 65535 || full.height() > 65535)
+        refuse();
+    // Averaging whole blocks keeps every source pixel's weight equal; the last step to the
+    // exact size is a small one.
+    m_factor
+        = std::max(1, std::min(full.width() / m_target.width(), full.height() / m_target.height()));
+    m_image = blankPicture(
+        QSize((full.width() + m_factor - 1) / m_factor, (full.height() + m_factor - 1) / m_factor),
+        format);
+    if (m_factor > 1) {
+        m_row.resize(std::size_t(full.width()) * 4);
+        m_sums.assign(std::size_t(m_image.width()) * 4, 0);
+    }
+}
+
+uchar *RowScaler::rowFor(int y)
+{
+    return m_factor == 1 ? m_image.scanLine(y) : m_row.data();
+}
+
+void RowScaler::put(int y)
+{
+    if (++m_done % 256 == 0 && m_working)
+        m_working();
+    if (m_factor == 1)
+        return;
+    if (y / m_factor != m_block) {
+        flush();
+        m_block = y / m_factor;
+    }
+    const int bytes = m_full.width() * 4, step = m_factor * 4;
+    for (int x = 0; x < bytes; ++x)
+        m_sums[std::size_t(x / step * 4 + x % 4)] += m_row[std::size_t(x)];
+    ++m_rows;
+}
+
+void RowScaler::flush()
+{
+    if (m_rows == 0)
+        return;
+    uchar *line = m_image.scanLine(m_block);
+    for (int i = 0; i < m_image.width() * 4; ++i) {
+        const int columns = std::min(m_factor, m_full.width() - i / 4 * m_factor);
+        line[i] = uchar(m_sums[std::size_t(i)] / quint32(m_rows * columns));
+        m_sums[std::size_t(i)] = 0;
+    }
+    m_rows = 0;
+}
+
+QImage RowScaler::finish()
+{
+    flush();
+    if (m_done != m_full.height())
+        refuse(); // a decoder that skipped rows
+    if (m_image.size() == m_target)
+        return m_image;
+    return m_image.scaled(m_target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}

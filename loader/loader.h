@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "picture.h"
+
+#include <QSize>
+#include <QString>
+
+#include <functional>
+
+class QIODevice;
+
+// The largest size a loaded picture is decoded at: the board shows it at about 540 x 410
+// logical pixels, so this leaves room for a 2x screen and keeps large photos small.
+inline constexpr QSize PictureDecodeBox(1100, 1100);
+
+// A picture's size once fitted into `box`: its shape kept, never enlarged, at least 1 x 1.
+QSize fittedSize(QSize size, QSize box);
+
+// What one load may cost, whatever the file claims: a file is refused rather than let past
+// these. All are counted in the file's own terms, never in time, so that every machine gives
+// the same answer for the same file.
+struct PictureLimits
+{
+    qint64 fileBytes = qint64(256) << 20;
+    // Cameras and phones take up to 50 megapixels; rows are scaled down as they arrive, so the
+    // count bounds the work, not the memory.
+    qint64 pixels = 64'000'000;
+    qint64 memoryBytes = qint64(120) << 20; // a decoder's own, beside the picture it returns
+    // A progressive JPEG keeps every coefficient until its last scan: 2 bytes each, 288 MB for
+    // 48 megapixels without chroma subsampling.
+    qint64 progressiveBytes = qint64(320) << 20;
+    // Pictures that cannot arrive row by row (an interlaced PNG) are held whole, at 4 bytes
+    // a pixel.
+    qint64 wholePictureBytes = qint64(100) << 20;
+    // Every byte of a JPEG goes through its entropy decoder or marker reader: a camera's
+    // 50 megapixels at its best quality are about 40 MB.
+    qint64 jpegBytes = qint64(128) << 20;
+    int jpegScans = 100; // encoders write about ten
+    int jpegSegments = 10000; // metadata segments (EXIF, colour profile, comments)
+    // Coefficients a progressive JPEG's scans go over, per coefficient it holds: about 3 for
+    // what encoders write, each scan covering a band of them once or refining it.
+    int jpegCoefficientPasses = 6;
+};
+
+// Called now and then while a picture decodes, so that a caller can show that it works.
+using LoadProgress = std::function<void()>;
+
+// Loads a picture file: BMP, GIF, JPEG, ICO or PNG, whatever its name, by its content. A file
+// that is missing, unreadable, not one of those, truncated or beyond the limits raises
+// RuntimeError.
+Picture LoadPicture(const QString &path, QSize decodeBox = PictureDecodeBox,
+                    const PictureLimits &limits = {}, const LoadProgress &working = {});
+
+// The same from an open device (the file's content, a buffer).
+Picture decodePicture(QIODevice &device, QSize decodeBox = PictureDecodeBox,
+                      const PictureLimits &limits = {}, const LoadProgress &working = {});
+
+// What the memory a picture is decoded into holds before the decoder writes it: by default
+// whatever it held. Tests decode twice with different fills to find pixels no file set.
+void setPictureFill(int byte);
