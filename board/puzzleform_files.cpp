@@ -2,6 +2,7 @@
 // Grid size, loading a picture, and leaving.
 #include "puzzleform.h"
 
+#include "busycursor.h"
 #include "loader.h"
 
 void PuzzleForm::co_ri_Click(Int16 index)
@@ -21,7 +22,9 @@ void PuzzleForm::mnu_carica_Click()
     guarded([this] {
         CommonDialog1.Filter = PictureFilter;
         CommonDialog1.ShowOpen();
-        Image1->setPicture(LoadPicture(CommonDialog1.FileName));
+        BusyCursor busy;
+        Image1->setPicture(
+            LoadPicture(CommonDialog1.FileName, PictureDecodeBox, {}, [&busy] { busy.working(); }));
         PictureClip1.setPicture(Image1->picture());
         Frame1->setVisible(false);
         Image1->setVisible(true);

@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QProxyStyle>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 
 namespace {
@@ -79,6 +80,21 @@ QString caseInsensitivePattern(const QString &pattern)
     return result;
 }
 
+QStringList dialogPatterns(const QString &pattern)
+{
+    QStringList patterns {caseInsensitivePattern(pattern)};
+    static const QRegularExpression threeLetters(QStringLiteral("^\\*\\.([a-zA-Z0-9]{3})$"));
+    const QString extension = threeLetters.match(pattern).captured(1).toLower();
+    if (extension.isEmpty())
+        return patterns;
+    // As the classic dialog did: longer extensions that start with the pattern's three letters,
+    // and JPEG's four-letter spelling, which cameras and browsers write.
+    patterns << caseInsensitivePattern(pattern + QStringLiteral("?*"));
+    if (extension == QLatin1String("jpg"))
+        patterns << caseInsensitivePattern(QStringLiteral("*.jpeg"));
+    return patterns;
+}
+
 void QtFileOpenDialog::ShowOpen()
 {
     QFileDialog dialog(nullptr, QFileDialog::tr("Open"));
@@ -90,7 +106,7 @@ void QtFileOpenDialog::ShowOpen()
     for (const FilterEntry &entry : parseFilter(Filter)) {
         QStringList patterns;
         for (const QString &pattern : entry.patterns)
-            patterns << caseInsensitivePattern(pattern);
+            patterns << dialogPatterns(pattern);
         nameFilters << QStringLiteral("%1 (%2)").arg(entry.description,
                                                      patterns.join(QLatin1Char(' ')));
     }

@@ -384,6 +384,7 @@ private slots:
         const QString folder = dir.filePath(QStringLiteral("dialog"));
         QDir().mkpath(folder);
         QVERIFY(write(folder + QStringLiteral("/PHOTO.JPG"), encoded(scene(8, 8), "JPG")));
+        QVERIFY(write(folder + QStringLiteral("/camera.jpeg"), encoded(scene(8, 8), "JPG")));
         QVERIFY(write(folder + QStringLiteral("/icon.Ico"), encoded(scene(8, 8), "ICO")));
         QVERIFY(write(folder + QStringLiteral("/notes.txt"), "x"));
         QtFileOpenDialog dialog;
@@ -440,7 +441,7 @@ private slots:
         poll.start(50);
         QVERIFY_THROWS_EXCEPTION(RuntimeError, dialog.ShowOpen());
         listed.sort(Qt::CaseInsensitive);
-        QCOMPARE(listed, (QStringList {"icon.Ico", "PHOTO.JPG"}));
+        QCOMPARE(listed, (QStringList {"camera.jpeg", "icon.Ico", "PHOTO.JPG"}));
         QCOMPARE(filters.size(), 1);
         QVERIFY(filters[0].startsWith(QStringLiteral("Tutti i File di Grafica")));
         QVERIFY2(buttons.contains(QStringLiteral("Annulla")),

@@ -2,6 +2,7 @@
 // The control model the windows are written against: drag and drop, mouse events, layering,
 // twips placement, the picture grid, the random source and the error rule.
 
+#include "busycursor.h"
 #include "controls.h"
 #include "dragmanager.h"
 #include "pictureclip.h"
@@ -10,6 +11,7 @@
 #include "services.h"
 
 #include <QTest>
+#include <QThread>
 
 class TestWindow : public Window
 {
@@ -383,11 +385,29 @@ private slots:
         QCOMPARE(entries.size(), 1);
         QCOMPARE(entries[0].description, QStringLiteral("Tutti i File di Grafica"));
         QCOMPARE(entries[0].patterns, (QStringList {"*.bmp", "*.gif", "*.jpg", "*.ico"}));
-        const QString pattern = caseInsensitivePattern(QStringLiteral("*.jpg"));
-        const auto re = QRegularExpression::fromWildcard(pattern);
-        QVERIFY(re.match(QStringLiteral("PHOTO.JPG")).hasMatch());
-        QVERIFY(re.match(QStringLiteral("photo.Jpg")).hasMatch());
-        QVERIFY(!re.match(QStringLiteral("photo.png")).hasMatch());
+        const auto matches = [](const QString &pattern, const QString &name) {
+            const QStringList patterns = dialogPatterns(pattern);
+            return std::any_of(patterns.cbegin(), patterns.cend(), [&](const QString &p) {
+                return QRegularExpression::fromWildcard(p).match(name).hasMatch();
+            });
+        };
+        for (const char *name : {"PHOTO.JPG", "photo.Jpg", "photo.jpeg", "FOTO.JPEG", "x.jpgx"})
+            QVERIFY2(matches(QStringLiteral("*.jpg"), QLatin1String(name)), name);
+        for (const char *name : {"photo.png", "photo.jpe", "jpg.txt"})
+            QVERIFY2(!matches(QStringLiteral("*.jpg"), QLatin1String(name)), name);
+        QVERIFY(!matches(QStringLiteral("*.gif"), QStringLiteral("x.jpeg")));
+    }
+
+    void longWorkShowsTheBusyPointerUntilItEnds()
+    {
+        {
+            BusyCursor busy;
+            QThread::msleep(250);
+            busy.working();
+            QVERIFY(QGuiApplication::overrideCursor());
+            QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        }
+        QVERIFY(!QGuiApplication::overrideCursor());
     }
 
     void windowsSoundPathsMapToBundledSounds()

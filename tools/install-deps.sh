@@ -8,7 +8,7 @@ packages=(
     cmake g++ ninja-build make
     qt6-base-dev qt6-translations-l10n qt6-l10n-tools
     fonts-liberation2
-    pulseaudio libpulse-dev libjpeg62-turbo-dev
+    pulseaudio libpulse-dev libjpeg62-turbo-dev libpng-dev
     xvfb xauth xdotool x11-utils imagemagick openbox metacity xfwm4 dbus wmctrl weston qt6-wayland
     libjpeg-turbo-progs clang libclang-rt-14-dev libx11-dev libxtst-dev
     desktop-file-utils appstream bc lintian debhelper
