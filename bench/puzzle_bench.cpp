@@ -91,8 +91,32 @@ int makeHostile(const QString &folder)
         {"ok-top-down.bmp", topDownBmp(photo)},
         {"ok-fill-2mb-before-frame.jpg", fillBeforeFrame(photo, 2 << 20)},
         {"ok-fill-20mb-before-frame.jpg", fillBeforeFrame(photo, 20 << 20)},
-        {"big-progressive-8000x6000-444.jpg",
+        {"ok-progressive-48mp-420.jpg", jpeg(detailed(8000, 6000), {.progressive = true})},
+        {"ok-progressive-48mp-444.jpg",
          jpeg(detailed(8000, 6000), {.progressive = true, .fullChroma = true})},
+        {"ok-baseline-48mp.jpg", jpeg(detailed(8000, 6000), {.quality = 92})},
+        {"ok-baseline-48mp-best.jpg", jpeg(detailed(8000, 6000), {.fullChroma = true, .quality = 100})},
+        {"ok-noise-24mp-best-quality.jpg",
+         [] { // noise at the best quality: more bytes than the scans may hold
+             QImage noise(6000, 4000, QImage::Format_RGB32);
+             quint32 seed = 7;
+             for (int y = 0; y < noise.height(); ++y) {
+                 auto *line = reinterpret_cast<QRgb *>(noise.scanLine(y));
+                 for (int x = 0; x < noise.width(); ++x)
+                     line[x] = (seed = seed * 1103515245 + 12345) >> 8;
+             }
+             return jpeg(noise, {.fullChroma = true, .quality = 100});
+         }()},
+        {"scans-to-the-cap-48mp-444.jpg",
+         [] { // the last scan (a refinement of every luma coefficient) again and again
+             const QByteArray b = jpeg(detailed(8000, 6000), {.progressive = true, .fullChroma = true});
+             const qsizetype last = b.lastIndexOf(QByteArray("\xff\xda", 2));
+             const QByteArray scan = b.mid(last, b.size() - 2 - last);
+             return b.left(last) + scan.repeated(12) + QByteArray("\xff\xd9", 2);
+         }()},
+        {"ok-cmyk-48mp.jpg", jpeg(detailed(8000, 6000), {.cmyk = true})},
+        {"ok-png-48mp.png", encoded(detailed(8000, 6000), "PNG")},
+        {"ok-bmp-48mp.bmp", encoded(detailed(8000, 6000), "BMP")},
         {"header-progressive-20000x20000.jpg", progressiveClaiming(20000, 20000)},
         {"header-progressive-30000x30000.jpg", progressiveClaiming(30000, 30000)},
         {"header-baseline-65500x65500.jpg", jpegClaiming(65500, 65500)},
@@ -125,11 +149,24 @@ int makeHostile(const QString &folder)
          }()},
         {"entropy-250mb-claims-65500x65500.jpg",
          [&] {
-             // A real header, then noise for the decoder to chew on: only the time stops it.
+             // A real header, then noise for the decoder to chew on.
              const qsizetype sos = segmentOf(baseline, 0xDA);
              QByteArray bytes = baseline.left(
                  sos + 2 + (uchar(baseline[sos + 2]) << 8 | uchar(baseline[sos + 3])));
              claimSize(bytes, segmentOf(bytes, 0xC0), 65500, 65500);
+             QByteArray noise(250 << 20, Qt::Uninitialized);
+             quint32 seed = 1;
+             for (char &c : noise)
+                 c = char((seed = seed * 1103515245 + 12345) >> 24 & 0x7f);
+             return bytes + noise + QByteArray("\xff\xd9", 2);
+         }()},
+        {"entropy-250mb-claims-8000x8000.jpg",
+         [&] {
+             // The most pixels a file may claim, and noise beyond what any photo holds.
+             const qsizetype sos = segmentOf(baseline, 0xDA);
+             QByteArray bytes = baseline.left(
+                 sos + 2 + (uchar(baseline[sos + 2]) << 8 | uchar(baseline[sos + 3])));
+             claimSize(bytes, segmentOf(bytes, 0xC0), 8000, 8000);
              QByteArray noise(250 << 20, Qt::Uninitialized);
              quint32 seed = 1;
              for (char &c : noise)

@@ -102,9 +102,22 @@ void RowScaler::put(int y)
         flush();
         m_block = y / m_factor;
     }
-    const int bytes = m_full.width() * 4, step = m_factor * 4;
-    for (int x = 0; x < bytes; ++x)
-        m_sums[std::size_t(x / step * 4 + x % 4)] += m_row[std::size_t(x)];
+    const uchar *in = m_row.data();
+    quint32 *sum = m_sums.data();
+    for (int x = 0; x < m_full.width(); x += m_factor, sum += 4) {
+        const int columns = std::min(m_factor, m_full.width() - x);
+        quint32 b0 = 0, b1 = 0, b2 = 0, b3 = 0;
+        for (int k = 0; k < columns; ++k, in += 4) {
+            b0 += in[0];
+            b1 += in[1];
+            b2 += in[2];
+            b3 += in[3];
+        }
+        sum[0] += b0;
+        sum[1] += b1;
+        sum[2] += b2;
+        sum[3] += b3;
+    }
     ++m_rows;
 }
 

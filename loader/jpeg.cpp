@@ -103,8 +103,9 @@ boolean fillSource(j_decompress_ptr info)
     Decoder &d = decoderOf(reinterpret_cast<j_common_ptr>(info));
     const qint64 got
         = d.device->read(reinterpret_cast<char *>(d.buffer.data()), qint64(d.buffer.size()));
-    // Every byte goes through the entropy decoder or the marker reader; their time is its size.
-    if (got <= 0 || (d.bytesRead += got) > d.limits->jpegBytes)
+    // Once the scans begin, every byte goes through the entropy decoder. Metadata before them
+    // is skipped or read at the speed of a copy.
+    if (got <= 0 || (info->input_scan_number > 0 && (d.bytesRead += got) > d.limits->jpegBytes))
         fail(reinterpret_cast<j_common_ptr>(info));
     d.source.next_input_byte = d.buffer.data();
     d.source.bytes_in_buffer = std::size_t(got);

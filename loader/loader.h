@@ -33,8 +33,8 @@ struct PictureLimits
     // Pictures that cannot arrive row by row (an interlaced PNG) are held whole, at 4 bytes
     // a pixel.
     qint64 wholePictureBytes = qint64(100) << 20;
-    // Every byte of a JPEG goes through its entropy decoder or marker reader: a camera's
-    // 50 megapixels at its best quality are about 40 MB.
+    // The bytes of a JPEG's scans, each through the entropy decoder: a camera's 50 megapixels
+    // at its best quality are about 40 MB.
     qint64 jpegBytes = qint64(128) << 20;
     int jpegScans = 100; // encoders write about ten
     int jpegSegments = 10000; // metadata segments (EXIF, colour profile, comments)
