@@ -95,7 +95,8 @@ int makeHostile(const QString &folder)
         {"ok-progressive-48mp-444.jpg",
          jpeg(detailed(8000, 6000), {.progressive = true, .fullChroma = true})},
         {"ok-baseline-48mp.jpg", jpeg(detailed(8000, 6000), {.quality = 92})},
-        {"ok-baseline-48mp-best.jpg", jpeg(detailed(8000, 6000), {.fullChroma = true, .quality = 100})},
+        {"ok-baseline-48mp-best.jpg",
+         jpeg(detailed(8000, 6000), {.fullChroma = true, .quality = 100})},
         {"ok-noise-24mp-best-quality.jpg",
          [] { // noise at the best quality: more bytes than the scans may hold
              QImage noise(6000, 4000, QImage::Format_RGB32);
@@ -107,9 +108,10 @@ int makeHostile(const QString &folder)
              }
              return jpeg(noise, {.fullChroma = true, .quality = 100});
          }()},
-        {"scans-to-the-cap-48mp-444.jpg",
+        {"progressive-scans-to-the-cap-48mp-444.jpg",
          [] { // the last scan (a refinement of every luma coefficient) again and again
-             const QByteArray b = jpeg(detailed(8000, 6000), {.progressive = true, .fullChroma = true});
+             const QByteArray b
+                 = jpeg(detailed(8000, 6000), {.progressive = true, .fullChroma = true});
              const qsizetype last = b.lastIndexOf(QByteArray("\xff\xda", 2));
              const QByteArray scan = b.mid(last, b.size() - 2 - last);
              return b.left(last) + scan.repeated(12) + QByteArray("\xff\xd9", 2);
@@ -117,6 +119,18 @@ int makeHostile(const QString &folder)
         {"ok-cmyk-48mp.jpg", jpeg(detailed(8000, 6000), {.cmyk = true})},
         {"ok-png-48mp.png", encoded(detailed(8000, 6000), "PNG")},
         {"ok-bmp-48mp.bmp", encoded(detailed(8000, 6000), "BMP")},
+        {"ok-gif-48mp.gif",
+         [] {
+             QImage indexed(8000, 6000, QImage::Format_Indexed8);
+             QList<QRgb> colours;
+             for (int i = 0; i < 256; ++i)
+                 colours << qRgb(i, 255 - i, (i * 7) & 255);
+             indexed.setColorTable(colours);
+             for (int y = 0; y < indexed.height(); ++y)
+                 for (int x = 0; x < indexed.width(); ++x)
+                     indexed.scanLine(y)[x] = uchar((x * 7 + y) ^ (y >> 3));
+             return uncompressedGif(indexed);
+         }()},
         {"header-progressive-20000x20000.jpg", progressiveClaiming(20000, 20000)},
         {"header-progressive-30000x30000.jpg", progressiveClaiming(30000, 30000)},
         {"header-baseline-65500x65500.jpg", jpegClaiming(65500, 65500)},

@@ -29,7 +29,7 @@ struct Channel
     {
         if (max == 0)
             return absent;
-        return int((((pixel & mask) >> shift) * 255 + max / 2) / max);
+        return int(((quint64(pixel & mask) >> shift) * 255 + max / 2) / max);
     }
 };
 

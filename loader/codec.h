@@ -70,7 +70,11 @@ public:
             refuse();
         return b;
     }
-    int u16() { return byte() | byte() << 8; }
+    int u16()
+    {
+        const int low = byte();
+        return low | byte() << 8;
+    }
     void take(uchar *to, qint64 count);
     void skip(qint64 count);
     qint64 position() const;

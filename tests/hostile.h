@@ -201,21 +201,25 @@ inline QImage stripes()
     return image;
 }
 
-// A GIF of many colours whose image data needs several sub-blocks.
-inline QByteArray largeGif()
+// A GIF of an indexed picture, its codes uncompressed: 9 bits a pixel, in several sub-blocks.
+inline QByteArray uncompressedGif(const QImage &image)
 {
-    QImage image = detailed(160, 120).convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
+    const int width = image.width(), height = image.height();
     QByteArray b("GIF89a");
-    b.append(char(160)).append('\0').append(char(120)).append('\0');
+    b.append(char(width & 0xff))
+        .append(char(width >> 8))
+        .append(char(height & 0xff))
+        .append(char(height >> 8));
     b.append("\xf7\x00\x00", 3); // a global table of 256 colours
     for (int i = 0; i < 256; ++i) {
         const QRgb c = i < image.colorCount() ? image.color(i) : 0;
         b.append(char(qRed(c))).append(char(qGreen(c))).append(char(qBlue(c)));
     }
-    b.append("\x2c\0\0\0\0", 5).append(char(160)).append('\0').append(char(120)).append('\0');
+    b.append("\x2c\0\0\0\0", 5).append(b.mid(6, 4));
     b.append('\0').append('\x08'); // no local table; 8-bit codes
-    // LZW without compression: a clear code before every 254 pixels keeps codes 9 bits wide.
+    // A clear code before every 254 pixels keeps codes 9 bits wide.
     QByteArray codes;
+    codes.reserve(qsizetype(width) * height * 9 / 8 + 16);
     quint32 bits = 0;
     int count = 0;
     const auto put = [&](int code) {
@@ -223,19 +227,30 @@ inline QByteArray largeGif()
         for (count += 9; count >= 8; count -= 8, bits >>= 8)
             codes.append(char(bits & 0xff));
     };
-    for (int i = 0; i < 160 * 120; ++i) {
-        if (i % 254 == 0)
-            put(256);
-        put(image.pixelIndex(i % 160, i / 160));
+    qint64 i = 0;
+    for (int y = 0; y < height; ++y) {
+        const uchar *line = image.constScanLine(y);
+        for (int x = 0; x < width; ++x, ++i) {
+            if (i % 254 == 0)
+                put(256);
+            put(line[x]);
+        }
     }
     put(257);
     if (count > 0)
         codes.append(char(bits & 0xff));
     for (qsizetype at = 0; at < codes.size(); at += 255) {
-        const QByteArray block = codes.mid(at, 255);
-        b.append(char(block.size())).append(block);
+        const qsizetype size = std::min<qsizetype>(255, codes.size() - at);
+        b.append(char(size)).append(codes.constData() + at, size);
     }
     return b.append('\0').append(';');
+}
+
+// A GIF of many colours whose image data needs several sub-blocks.
+inline QByteArray largeGif()
+{
+    return uncompressedGif(
+        detailed(160, 120).convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither));
 }
 
 } // namespace testpictures

@@ -98,7 +98,7 @@ struct Decoded
     bool alike = true; // both loads refused, or both gave the same picture
     QImage picture;
 };
-inline Decoded decodeTwice(const QByteArray &bytes)
+inline Decoded decodeTwice(const QByteArray &bytes, const PictureLimits &limits = {})
 {
     Decoded first, second;
     for (Decoded *d : {&first, &second}) {
@@ -111,7 +111,7 @@ inline Decoded decodeTwice(const QByteArray &bytes)
         QBuffer buffer(&copy);
         buffer.open(QIODevice::ReadOnly);
         try {
-            d->picture = decodePicture(buffer);
+            d->picture = decodePicture(buffer, PictureDecodeBox, limits);
             d->refused = false;
         } catch (const RuntimeError &) { }
     }
