@@ -49,6 +49,8 @@ elif [[ -w /sys/fs/cgroup/cgroup.subtree_control ]] && mkdir -p /sys/fs/cgroup/p
     echo "25000 100000" >"$quota/cpu.max"
 fi
 trap 'rm -rf "$work"; [[ -n $quota ]] && rmdir "$quota" 2>/dev/null || true' EXIT
+# Some containers let a cgroup be made but no process be moved into it.
+[[ -n $quota ]] && ! bash -c 'echo $$ >"$1/cgroup.procs"' _ "$quota" 2>/dev/null && rmdir "$quota" && quota=
 [[ -z $quota ]] && echo "   (no cgroup may be made here: the quota columns stay empty)"
 slowly() { # runs a command inside the cgroup given first
     bash -c 'echo $$ >"$1/cgroup.procs" && shift && exec "$@"' _ "$@"

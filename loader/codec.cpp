@@ -71,7 +71,7 @@ RowScaler::RowScaler(QSize full, QSize target, QImage::Format format, const Load
     , m_target(target)
     , m_working(working)
 {
-    // Wider than any format's own field holds: one row would cost more than the picture.
+    // Past what GIF and JPEG can say: a single row of such a picture outweighs the board.
     if (full.width() > 65535 || full.height() > 65535)
         refuse();
     // Averaging whole blocks keeps every source pixel's weight equal; the last step to the
