@@ -92,12 +92,16 @@ void Window::Show()
         if (g_ending || isVisible())
             return;
     }
+    // Already the window the player works in: nothing to bring back, and a pick-up in
+    // progress stays.
+    if (isVisible() && isActiveWindow() && !(windowState() & Qt::WindowMinimized))
+        return;
     // A window the window manager minimized comes back too, not only to the front.
     if (windowState() & Qt::WindowMinimized)
         setWindowState(windowState() & ~Qt::WindowMinimized);
-    // A Wayland compositor lets no program raise, activate or restore its own window, not even
-    // through XWayland, but puts a window shown anew in front.
-    if (isVisible() && (onWayland() || qEnvironmentVariableIsSet("WAYLAND_DISPLAY")))
+    // A Wayland compositor lets no program raise, activate or restore its own window (nor
+    // tells it that the window was minimized), but puts a window shown anew in front.
+    if (isVisible() && onWayland())
         hide();
     show();
     raise();

@@ -45,9 +45,18 @@ bool Sfondo::choosesSmallBoard() const
 void Sfondo::showChosenBoard()
 {
     std::unique_ptr<PuzzleForm> &board = choosesSmallBoard() ? m_small : m_large;
-    if (!board)
+    if (!board) {
         board = std::make_unique<PuzzleForm>(choosesSmallBoard() ? ::Puzzle_3m() : ::Puzzle_03(),
                                              m_boardServices);
+        // On Wayland the board belongs to the background, as a dialog does: the compositor,
+        // which lets no program raise its own window, keeps it above the background and
+        // places it over it whenever it is mapped anew. X11 window managers raise it as asked.
+        if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+            board->winId();
+            if (board->windowHandle() && windowHandle())
+                board->windowHandle()->setTransientParent(windowHandle());
+        }
+    }
     board->Show();
 }
 
@@ -74,7 +83,18 @@ void Sfondo::Form_GotFocus()
 {
     if (ScreenWidth.isNull())
         return; // not loaded yet: nothing measured, nothing to bring forward
-    showChosenBoard();
+    // One click can both activate the background and press on it: both ask here, and the
+    // board comes back once, after both.
+    if (m_boardAsked)
+        return;
+    m_boardAsked = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_boardAsked = false;
+            showChosenBoard();
+        },
+        Qt::QueuedConnection);
 }
 
 Form1::Form1(ScreenMetrics &screen, MessageBoxService &messages)

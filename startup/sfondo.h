@@ -42,6 +42,7 @@ private:
     BoardServices m_boardServices;
     std::unique_ptr<PuzzleForm> m_small;
     std::unique_ptr<PuzzleForm> m_large;
+    bool m_boardAsked = false;
 };
 
 // The resolution information window, which no other window opens.

@@ -84,9 +84,12 @@ private slots:
         board->Cmd_Scambia->click();
         const QString dealt = board->Image2(0)->tag();
         board->hide();
+        // The activation and the press of one click both ask: one request, after both.
         sfondo.Form_GotFocus();
+        sfondo.Form_GotFocus();
+        QVERIFY(!board->isVisible()); // after the events that asked, not within them
+        QTRY_VERIFY(board->isVisible());
         QCOMPARE(sfondo.Puzzle_03(), board);
-        QVERIFY(board->isVisible());
         QVERIFY2(board->Frame1->isVisible(), "the game in progress is still there");
         QCOMPARE(board->Image2(0)->tag(), dealt);
         QVERIFY(!sfondo.Puzzle_3m());
