@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Under a tiling compositor (sway, headless): the board floats at its own size over the
+# background, whole on the screen, and stays so when the background takes the focus, 20 times;
+# closed through the compositor, the game ends with code 0.
+source "$(dirname "$0")/lib.sh"
+
+RUNTIME=$(mktemp -d)
+# sway will not run as root: then it runs as nobody, and the game, as root, may still connect.
+as_user=()
+if [[ $(id -u) == 0 ]]; then
+    chown 65534:65534 "$RUNTIME"
+    as_user=(setpriv --reuid 65534 --regid 65534 --clear-groups)
+fi
+chmod 700 "$RUNTIME"
+printf 'output HEADLESS-1 resolution 1280x1024\n' >"$E2E_TMP/sway.conf"
+chmod 644 "$E2E_TMP/sway.conf"
+chmod 755 "$E2E_TMP"
+env XDG_RUNTIME_DIR="$RUNTIME" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+    "${as_user[@]}" sway -c "$E2E_TMP/sway.conf" >"$OUT/$NAME-sway.log" 2>&1 &
+HELPER_PIDS+=($!)
+started() { [[ -S $RUNTIME/wayland-1 ]] && compgen -G "$RUNTIME/sway-ipc.*.sock" >/dev/null; }
+eventually "sway did not start" started
+# The game and the tools keep a runtime folder of their own; the socket is named by its path.
+XDG_RUNTIME_DIR=$(mktemp -d)
+chmod 700 "$XDG_RUNTIME_DIR"
+export XDG_RUNTIME_DIR WAYLAND_DISPLAY=$RUNTIME/wayland-1
+SWAYSOCK=$(compgen -G "$RUNTIME/sway-ipc.*.sock" | head -n1)
+export SWAYSOCK
+
+(exec env QT_QPA_PLATFORM=wayland "$PUZZLE" 2>"$OUT/$NAME-game.log") &
+GAME_PID=$!
+
+node() { # TITLE -> the window's node as sway keeps it
+    swaymsg -t get_tree | jq -c --arg t "$1" '.. | objects | select(.name? == $t)' | head -n1
+}
+# The box: answered with Return from a virtual keyboard, once the box has the focus.
+box_focused() { [[ $(node ' Schermo attuale' | jq .focused) == true ]]; }
+eventually "no resolution box" box_focused
+board_up() {
+    [[ -n $(node Puzzle_3) ]] && return 0
+    wtype -s 300 -k Return
+    return 1
+}
+eventually "the box was not answered, or no board" board_up
+
+# Floating at its own size (924 x 600 on this screen), whole on the screen, above the background.
+floating() {
+    local board
+    board=$(node Puzzle_3)
+    [[ $(jq -r .type <<<"$board") == floating_con ]] || return 1
+    read -r W H X Y < <(jq -r '"\(.geometry.width) \(.geometry.height) \(.rect.x) \(.rect.y)"' <<<"$board")
+    ((W == 924 && H == 600 && X >= 0 && Y >= 0 && X + W <= 1280 && Y + H <= 1024))
+}
+eventually "the board does not float at its own size" floating
+echo "ok sway: the board floats at $X,$Y, $W x $H"
+read -r X0 Y0 <<<"$X $Y"
+
+# The photograph where the board is, not the light-yellow background.
+photograph() {
+    grim "$OUT/$NAME-board.png" || fail "no screenshot from sway"
+    [[ $(pixel "$OUT/$NAME-board.png" $((X + 450)) $((Y + 250))) != FFFFC0* ]]
+}
+eventually "no photograph on the board" photograph
+
+same_place() { floating && ((X == X0 && Y == Y0)) && [[ $(node Puzzle_3 | jq .focused) == true ]]; }
+for round in $(seq 20); do
+    swaymsg -q '[title="^Puzzle$"] focus' || fail "sway cannot focus the background"
+    eventually "background focus $round: the board is not back in front at $X0,$Y0" same_place
+done
+photograph || fail "no photograph on the board after the background took the focus"
+echo "ok sway: 20 times the background focused, the board floats back in place"
+
+swaymsg -q '[title="^Puzzle_3$"] kill' || fail "sway cannot close the board"
+wait_exit
+[[ $GAME_EXIT == 0 ]] || fail "closing the board ended the game with code $GAME_EXIT"
+if grep -q . "$OUT/$NAME-game.log"; then fail "the game printed: $(cat "$OUT/$NAME-game.log")"; fi
+echo "ok sway: closed through the compositor, code 0, nothing printed"
