@@ -118,6 +118,7 @@ int makeHostile(const QString &folder)
          }()},
         {"ok-cmyk-48mp.jpg", jpeg(detailed(8000, 6000), {.cmyk = true})},
         {"ok-png-48mp.png", encoded(detailed(8000, 6000), "PNG")},
+        {"ok-png-48mp-interlaced.png", interlacedPng(detailed(8000, 6000))},
         {"ok-bmp-48mp.bmp", encoded(detailed(8000, 6000), "BMP")},
         {"ok-gif-48mp.gif",
          [] {

@@ -121,6 +121,28 @@ void RowScaler::put(int y)
     ++m_rows;
 }
 
+void RowScaler::putPixels(int y, int x, int step, int count, const uchar *pixels)
+{
+    const qint64 before = m_pixels;
+    m_pixels += count;
+    if (before / 65536 != m_pixels / 65536 && m_working)
+        m_working();
+    if (m_factor == 1) {
+        uchar *line = m_image.scanLine(y);
+        for (int i = 0; i < count; ++i, x += step)
+            std::memcpy(line + x * 4, pixels + i * 4, 4);
+        return;
+    }
+    if (m_cells.empty())
+        m_cells.assign(std::size_t(m_image.width()) * m_image.height() * 4, 0);
+    quint32 *row = m_cells.data() + std::size_t(y / m_factor) * m_image.width() * 4;
+    for (int i = 0; i < count; ++i, x += step) {
+        quint32 *cell = row + x / m_factor * 4;
+        for (int c = 0; c < 4; ++c)
+            cell[c] += pixels[i * 4 + c];
+    }
+}
+
 void RowScaler::flush()
 {
     if (m_rows == 0)
@@ -137,8 +159,21 @@ void RowScaler::flush()
 QImage RowScaler::finish()
 {
     flush();
-    if (m_done != m_full.height())
+    if (m_pixels > 0) {
+        if (m_pixels != qint64(m_full.width()) * m_full.height())
+            refuse(); // a decoder that skipped pixels
+        for (int y = 0; y < m_image.height() && !m_cells.empty(); ++y) {
+            const int rows = std::min(m_factor, m_full.height() - y * m_factor);
+            uchar *line = m_image.scanLine(y);
+            const quint32 *cells = m_cells.data() + std::size_t(y) * m_image.width() * 4;
+            for (int i = 0; i < m_image.width() * 4; ++i) {
+                const int columns = std::min(m_factor, m_full.width() - i / 4 * m_factor);
+                line[i] = uchar(cells[i] / quint32(rows * columns));
+            }
+        }
+    } else if (m_done != m_full.height()) {
         refuse(); // a decoder that skipped rows
+    }
     if (m_image.size() == m_target)
         return m_image;
     return m_image.scaled(m_target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);

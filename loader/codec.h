@@ -98,6 +98,9 @@ public:
     uchar *rowFor(int y);
     // Row y is written.
     void put(int y);
+    // Or pixels in any order, each once (an interlaced picture's passes): `count` pixels of
+    // row y from column x, `step` columns apart.
+    void putPixels(int y, int x, int step, int count, const uchar *pixels);
     // Every row written: the picture.
     QImage finish();
 
@@ -108,6 +111,8 @@ private:
     QImage m_image;
     std::vector<uchar> m_row;
     std::vector<quint32> m_sums;
+    std::vector<quint32> m_cells; // the whole picture's block sums, for pixels in any order
+    qint64 m_pixels = 0;
     int m_block = -1, m_rows = 0, m_done = 0;
     const LoadProgress &m_working;
 };

@@ -30,9 +30,6 @@ struct PictureLimits
     // A progressive JPEG keeps every coefficient until its last scan: 2 bytes each, 288 MB for
     // 48 megapixels without chroma subsampling.
     qint64 progressiveBytes = qint64(320) << 20;
-    // Pictures that cannot arrive row by row (an interlaced PNG) are held whole, at 4 bytes
-    // a pixel.
-    qint64 wholePictureBytes = qint64(100) << 20;
     // The bytes of a JPEG's scans, each through the entropy decoder: a camera's 50 megapixels
     // at its best quality are about 40 MB.
     qint64 jpegBytes = qint64(128) << 20;

@@ -127,7 +127,8 @@ public:
                     else
                         png_set_filler(d.png, 0xff, PNG_FILLER_BEFORE);
                 }
-                passes = png_set_interlace_handling(d.png);
+                // Interlaced: the seven passes come as seven small pictures, each pixel once.
+                passes = interlace == PNG_INTERLACE_ADAM7 ? 7 : 1;
                 png_read_update_info(d.png, d.info);
             }))
             refuse();
@@ -144,19 +145,20 @@ public:
                     refuse();
                 scaler.put(y);
             }
-        } else { // every pass adds to every row: the picture is held whole meanwhile
-            if (qint64(width) * height * 4 > load.limits.wholePictureBytes)
-                refuse();
-            QImage whole = blankPicture(full, QImage::Format_ARGB32);
-            for (int pass = 0; pass < passes; ++pass)
-                for (int y = 0; y < full.height(); ++y) {
-                    png_bytep row = whole.scanLine(y);
-                    if (!guarded(d.png, [&] { png_read_row(d.png, row, nullptr); }))
+        } else {
+            std::vector<png_byte> row(std::size_t(width) * 4);
+            for (int pass = 0; pass < passes; ++pass) {
+                const int columns = int(PNG_PASS_COLS(width, pass));
+                if (columns == 0)
+                    continue;
+                for (png_uint_32 i = 0; i < PNG_PASS_ROWS(height, pass); ++i) {
+                    if (!guarded(d.png, [&] { png_read_row(d.png, row.data(), nullptr); }))
                         refuse();
+                    scaler.putPixels(
+                        int(PNG_PASS_START_ROW(pass) + (i << PNG_PASS_ROW_SHIFT(pass))),
+                        int(PNG_PASS_START_COL(pass)), 1 << PNG_PASS_COL_SHIFT(pass), columns,
+                        row.data());
                 }
-            for (int y = 0; y < full.height(); ++y) {
-                std::memcpy(scaler.rowFor(y), whole.constScanLine(y), std::size_t(width) * 4);
-                scaler.put(y);
             }
         }
         if (!guarded(d.png, [&] { png_read_end(d.png, nullptr); }))

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <jpeglib.h>
+#include <png.h>
 
 namespace testpictures {
 
@@ -66,6 +67,33 @@ inline QByteArray jpeg(const QImage &source, JpegKind kind = {})
     jpeg_destroy_compress(&info);
     QByteArray bytes(reinterpret_cast<const char *>(out), qsizetype(size));
     std::free(out);
+    return bytes;
+}
+
+// A PNG of the picture in seven interlaced passes, which Qt's writer cannot make.
+inline QByteArray interlacedPng(const QImage &source)
+{
+    const QImage image = source.convertToFormat(QImage::Format_RGBA8888);
+    QByteArray bytes;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(
+        png, &bytes,
+        [](png_structp p, png_bytep data, png_size_t size) {
+            static_cast<QByteArray *>(png_get_io_ptr(p))
+                ->append(reinterpret_cast<const char *>(data), qsizetype(size));
+        },
+        nullptr);
+    png_set_IHDR(png, info, png_uint_32(image.width()), png_uint_32(image.height()), 8,
+                 PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_ADAM7, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    std::vector<png_bytep> rows;
+    for (int y = 0; y < image.height(); ++y)
+        rows.push_back(const_cast<png_bytep>(image.constScanLine(y)));
+    png_write_image(png, rows.data());
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
     return bytes;
 }
 

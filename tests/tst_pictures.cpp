@@ -219,6 +219,7 @@ private slots:
         QTest::newRow("png with a comment") << png << photo;
         QTest::newRow("icon holding a png") << icoHolding(png) << photo;
         QTest::newRow("rle bmp") << rleBmp(stripes(), rowRuns(stripes())) << stripes();
+        QTest::newRow("interlaced png") << interlacedPng(photo) << photo;
     }
     void unusualButValidPicturesLoadExactly()
     {
@@ -366,6 +367,7 @@ private slots:
         QTest::newRow("17 MP png") << encoded(indexed, "PNG") << indexed.size();
         QTest::newRow("17 MP bmp") << encoded(indexed, "BMP") << indexed.size();
         QTest::newRow("17 MP gif") << uncompressedGif(indexed) << indexed.size();
+        QTest::newRow("17 MP interlaced png") << interlacedPng(indexed) << indexed.size();
     }
     void aLargePhotoIsDecodedAtTheSizeTheBoardShows()
     {
