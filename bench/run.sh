@@ -55,7 +55,7 @@ trap 'rm -rf "$work"; [[ -n $quota ]] && rmdir "$quota" 2>/dev/null || true' EXI
 slowly() { # runs a command inside the cgroup given first
     bash -c 'echo $$ >"$1/cgroup.procs" && shift && exec "$@"' _ "$@"
 }
-printf '%-36s %-8s %8s %9s %9s %-15s %-8s %8s\n' file outcome ms djpeg-ms "peak +MB" "within bounds" quota-25% ms
+printf '%-42s %-8s %8s %9s %9s %-15s %-8s %8s\n' file outcome ms djpeg-ms "peak +MB" "within bounds" quota-25% ms
 for file in "$work"/hostile/*; do
     line=$("$bench" attack "$file" 2>/dev/null)
     outcome=$(field outcome <<<"$line") ms=$(field ms <<<"$line") mb=$(field peak_extra_mb <<<"$line")
@@ -76,7 +76,7 @@ for file in "$work"/hostile/*; do
         slow_outcome=$(field outcome <<<"$line") slow_ms=$(field ms <<<"$line")
         [[ $slow_outcome != "$outcome" ]] && slow_outcome="$slow_outcome (DIFFERS)"
     fi
-    printf '%-36s %-8s %8s %9s %9s %-15s %-8s %8s\n' "$name" "$outcome" "$ms" "$djpeg_ms" "$mb" "$verdict" \
+    printf '%-42s %-8s %8s %9s %9s %-15s %-8s %8s\n' "$name" "$outcome" "$ms" "$djpeg_ms" "$mb" "$verdict" \
         "$slow_outcome" "$slow_ms"
 done
 rm -rf "$work/hostile"

@@ -34,9 +34,11 @@ GAME_PID=$!
 node() { # TITLE -> the window's node as sway keeps it
     swaymsg -t get_tree | jq -c --arg t "$1" '.. | objects | select(.name? == $t)' | head -n1
 }
-# The box: answered with Return from a virtual keyboard, once the box has the focus.
+# The box: answered with Return from a virtual keyboard, once the box has the focus. A slow
+# start (sanitizers, no font cache) is no failure: up to a minute.
 box_focused() { [[ $(node ' Schermo attuale' | jq .focused) == true ]]; }
-eventually "no resolution box" box_focused
+for _ in $(seq 600); do box_focused 2>/dev/null && break; sleep 0.1; done
+box_focused || fail "no resolution box"
 board_up() {
     [[ -n $(node Puzzle_3) ]] && return 0
     wtype -s 300 -k Return
