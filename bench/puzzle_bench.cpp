@@ -84,6 +84,18 @@ int makeHostile(const QString &folder)
         segment.append(QByteArray(65533, 'x'));
         return bytes.left(2) + segment.repeated(count) + bytes.mid(2);
     };
+    // A real header claiming the size, then 250 MB of noise for the decoder to chew on.
+    const auto noiseClaiming = [&](int width, int height) {
+        const qsizetype sos = segmentOf(baseline, 0xDA);
+        QByteArray bytes
+            = baseline.left(sos + 2 + (uchar(baseline[sos + 2]) << 8 | uchar(baseline[sos + 3])));
+        claimSize(bytes, segmentOf(bytes, 0xC0), width, height);
+        QByteArray noise(250 << 20, Qt::Uninitialized);
+        quint32 seed = 1;
+        for (char &c : noise)
+            c = char((seed = seed * 1103515245 + 12345) >> 24 & 0x7f);
+        return bytes + noise + QByteArray("\xff\xd9", 2);
+    };
     const std::vector<std::pair<const char *, QByteArray>> files = {
         {"ok-baseline-24mp.jpg", baseline},
         {"ok-progressive-24mp-420.jpg", jpeg(large, {.progressive = true})},
@@ -162,32 +174,9 @@ int makeHostile(const QString &folder)
                  table.append(q);
              return baseline.left(2) + table.repeated((240 << 20) / table.size()) + baseline.mid(2);
          }()},
-        {"entropy-250mb-claims-65500x65500.jpg",
-         [&] {
-             // A real header, then noise for the decoder to chew on.
-             const qsizetype sos = segmentOf(baseline, 0xDA);
-             QByteArray bytes = baseline.left(
-                 sos + 2 + (uchar(baseline[sos + 2]) << 8 | uchar(baseline[sos + 3])));
-             claimSize(bytes, segmentOf(bytes, 0xC0), 65500, 65500);
-             QByteArray noise(250 << 20, Qt::Uninitialized);
-             quint32 seed = 1;
-             for (char &c : noise)
-                 c = char((seed = seed * 1103515245 + 12345) >> 24 & 0x7f);
-             return bytes + noise + QByteArray("\xff\xd9", 2);
-         }()},
-        {"entropy-250mb-claims-8000x8000.jpg",
-         [&] {
-             // The most pixels a file may claim, and noise beyond what any photo holds.
-             const qsizetype sos = segmentOf(baseline, 0xDA);
-             QByteArray bytes = baseline.left(
-                 sos + 2 + (uchar(baseline[sos + 2]) << 8 | uchar(baseline[sos + 3])));
-             claimSize(bytes, segmentOf(bytes, 0xC0), 8000, 8000);
-             QByteArray noise(250 << 20, Qt::Uninitialized);
-             quint32 seed = 1;
-             for (char &c : noise)
-                 c = char((seed = seed * 1103515245 + 12345) >> 24 & 0x7f);
-             return bytes + noise + QByteArray("\xff\xd9", 2);
-         }()},
+        {"entropy-250mb-claims-65500x65500.jpg", noiseClaiming(65500, 65500)},
+        // The most pixels a file may claim, and noise beyond what any photo holds.
+        {"entropy-250mb-claims-8000x8000.jpg", noiseClaiming(8000, 8000)},
         {"gif-250mb-of-comment.gif",
          [] {
              const QByteArray one = gif();
