@@ -143,16 +143,22 @@ void RowScaler::putPixels(int y, int x, int step, int count, const uchar *pixels
     }
 }
 
+// A block row of the picture from its sums over `rows` source rows.
+void RowScaler::average(int block, const quint32 *sums, int rows)
+{
+    uchar *line = m_image.scanLine(block);
+    for (int i = 0; i < m_image.width() * 4; ++i) {
+        const int columns = std::min(m_factor, m_full.width() - i / 4 * m_factor);
+        line[i] = uchar(sums[i] / quint32(rows * columns));
+    }
+}
+
 void RowScaler::flush()
 {
     if (m_rows == 0)
         return;
-    uchar *line = m_image.scanLine(m_block);
-    for (int i = 0; i < m_image.width() * 4; ++i) {
-        const int columns = std::min(m_factor, m_full.width() - i / 4 * m_factor);
-        line[i] = uchar(m_sums[std::size_t(i)] / quint32(m_rows * columns));
-        m_sums[std::size_t(i)] = 0;
-    }
+    average(m_block, m_sums.data(), m_rows);
+    std::fill(m_sums.begin(), m_sums.end(), 0);
     m_rows = 0;
 }
 
@@ -162,15 +168,9 @@ QImage RowScaler::finish()
     if (m_pixels > 0) {
         if (m_pixels != qint64(m_full.width()) * m_full.height())
             refuse(); // a decoder that skipped pixels
-        for (int y = 0; y < m_image.height() && !m_cells.empty(); ++y) {
-            const int rows = std::min(m_factor, m_full.height() - y * m_factor);
-            uchar *line = m_image.scanLine(y);
-            const quint32 *cells = m_cells.data() + std::size_t(y) * m_image.width() * 4;
-            for (int i = 0; i < m_image.width() * 4; ++i) {
-                const int columns = std::min(m_factor, m_full.width() - i / 4 * m_factor);
-                line[i] = uchar(cells[i] / quint32(rows * columns));
-            }
-        }
+        for (int y = 0; y < m_image.height() && !m_cells.empty(); ++y)
+            average(y, m_cells.data() + std::size_t(y) * m_image.width() * 4,
+                    std::min(m_factor, m_full.height() - y * m_factor));
     } else if (m_done != m_full.height()) {
         refuse(); // a decoder that skipped rows
     }

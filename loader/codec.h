@@ -105,6 +105,7 @@ public:
     QImage finish();
 
 private:
+    void average(int block, const quint32 *sums, int rows);
     void flush();
     QSize m_full, m_target;
     int m_factor = 1;

@@ -19,8 +19,6 @@ quint32 big(const QByteArray &bytes)
     return value;
 }
 
-} // namespace
-
 // Keeping every text chunk, inflating compressed ones, costs seconds and gigabytes for files
 // made to hurt (250 MB of text). A photo's metadata is far below these caps.
 bool pngMetadataIsModest(QIODevice &device)
@@ -57,13 +55,10 @@ bool pngMetadataIsModest(QIODevice &device)
     return modest;
 }
 
-namespace {
-
 struct Decoder
 {
     png_structp png = nullptr;
     png_infop info = nullptr;
-    QIODevice *device = nullptr;
     ~Decoder() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
 };
 
@@ -106,7 +101,7 @@ public:
         png_set_user_limits(d.png, 65535, 65535);
         png_set_chunk_malloc_max(d.png, 8 << 20);
         png_uint_32 width = 0, height = 0;
-        int depth = 0, type = 0, interlace = 0, passes = 1;
+        int depth = 0, type = 0, interlace = 0;
         bool alpha = false;
         if (!guarded(d.png, [&] {
                 png_read_info(d.png, d.info);
@@ -127,8 +122,6 @@ public:
                     else
                         png_set_filler(d.png, 0xff, PNG_FILLER_BEFORE);
                 }
-                // Interlaced: the seven passes come as seven small pictures, each pixel once.
-                passes = interlace == PNG_INTERLACE_ADAM7 ? 7 : 1;
                 png_read_update_info(d.png, d.info);
             }))
             refuse();
@@ -138,16 +131,16 @@ public:
             refuse();
         RowScaler scaler(full, fittedSize(full, load.box),
                          alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32, load.working);
-        if (passes == 1) {
+        if (interlace != PNG_INTERLACE_ADAM7) {
             for (int y = 0; y < full.height(); ++y) {
                 png_bytep row = scaler.rowFor(y);
                 if (!guarded(d.png, [&] { png_read_row(d.png, row, nullptr); }))
                     refuse();
                 scaler.put(y);
             }
-        } else {
+        } else { // seven passes, seven small pictures, each pixel once
             std::vector<png_byte> row(std::size_t(width) * 4);
-            for (int pass = 0; pass < passes; ++pass) {
+            for (int pass = 0; pass < 7; ++pass) {
                 const int columns = int(PNG_PASS_COLS(width, pass));
                 if (columns == 0)
                     continue;
