@@ -92,9 +92,10 @@ void Window::Show()
         if (g_ending || isVisible())
             return;
     }
-    // Already the window the player works in: nothing to bring back, and a pick-up in
-    // progress stays.
-    if (isVisible() && isActiveWindow() && !(windowState() & Qt::WindowMinimized))
+    // Already the window the player works in: on Wayland, where it would be shown anew,
+    // nothing to bring back, and a pick-up in progress stays. Elsewhere a raise costs nothing,
+    // and a click may have put the background above a board that kept the focus.
+    if (onWayland() && isVisible() && isActiveWindow() && !(windowState() & Qt::WindowMinimized))
         return;
     // A window the window manager minimized comes back too, not only to the front.
     if (windowState() & Qt::WindowMinimized)
@@ -150,32 +151,40 @@ void Window::watchWindowHandle()
         return;
     m_watchedHandle = handle;
     handle->installEventFilter(this);
-    // Title bars that the program draws itself (Wayland) offer maximize to every window, and
-    // the compositor then insists on the size it gives: a window of fixed size takes it, then
-    // gives the maximized state straight back.
+    // Title bars that the program draws itself (Wayland) offer maximize to every window, and a
+    // compositor may answer with a size larger than the window can take, which ends the
+    // program. Mapped anew before that answer comes, the window leaves it behind.
     connect(handle, &QWindow::windowStateChanged, this, [this, handle](Qt::WindowState state) {
-        if (state == Qt::WindowMaximized && m_fixedSize)
-            QMetaObject::invokeMethod(
-                handle, [handle] { handle->setWindowStates(Qt::WindowNoState); },
-                Qt::QueuedConnection);
+        if (state != Qt::WindowMaximized || !m_fixedSize)
+            return;
+        QMetaObject::invokeMethod(
+            this,
+            [this, handle] {
+                if (!(handle->windowStates() & Qt::WindowMaximized))
+                    return;
+                handle->setWindowStates(Qt::WindowNoState);
+                if (onWayland() && isVisible()) {
+                    hide();
+                    show();
+                }
+            },
+            Qt::QueuedConnection);
     });
 }
 
 void Window::setFixedSizeWindow()
 {
     m_fixedSize = true;
-    // Minimum and maximum size hints equal: no window manager offers resizing or maximizing.
-    // Where Qt draws the title bar itself, it offers maximize all the same, and the compositor
-    // ends a program whose maximized window keeps a smaller size: there the window may grow.
-    layout()->setSizeConstraint(onWayland() ? QLayout::SetMinimumSize : QLayout::SetFixedSize);
+    // Minimum and maximum size hints equal: no window manager offers resizing or maximizing,
+    // and a tiling compositor floats the window at its own size.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-// A window manager may leave the focus on a disabled window when the window it handed the focus
-// on to refuses it; a click there then brings no new focus, yet it is the player asking for it.
+// A click on a disabled window is the player asking for it, focus or no focus: a window manager
+// may leave the focus there.
 bool Window::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == windowHandle() && event->type() == QEvent::MouseButtonPress && !isEnabled()
-        && isActiveWindow())
+    if (watched == windowHandle() && event->type() == QEvent::MouseButtonPress && !isEnabled())
         guarded([this] { Form_GotFocus(); });
     return QMainWindow::eventFilter(watched, event);
 }

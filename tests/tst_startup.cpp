@@ -92,6 +92,11 @@ private slots:
         QCOMPARE(sfondo.Puzzle_03(), board);
         QVERIFY2(board->Frame1->isVisible(), "the game in progress is still there");
         QCOMPARE(board->Image2(0)->tag(), dealt);
+        // A press on the disabled background asks too, whether or not it has the focus.
+        board->hide();
+        QTest::mousePress(sfondo.windowHandle(), Qt::LeftButton, {}, QPoint(5, 5));
+        QTRY_VERIFY(board->isVisible());
+        QCOMPARE(board->Image2(0)->tag(), dealt);
         QVERIFY(!sfondo.Puzzle_3m());
         QCOMPARE(messages.calls.size(), 1);
     }
@@ -105,6 +110,11 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(board));
         QVERIFY(board->layout()->sizeConstraint() == QLayout::SetFixedSize);
         QCOMPARE(board->minimumSize(), board->maximumSize());
+        // A maximize asked all the same (a title bar drawn by Qt offers it) is given back.
+        const QSize size = board->size();
+        board->windowHandle()->setWindowStates(Qt::WindowMaximized);
+        QTRY_COMPARE(board->windowHandle()->windowStates(), Qt::WindowNoState);
+        QCOMPARE(board->size(), size);
 
         board->setWindowState(Qt::WindowMinimized);
         sfondo.activateWindow();
