@@ -1,0 +1,187 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Under GNOME (gnome-shell, headless, on a virtual monitor), the game on Wayland and through
+# XWayland: the board in front at its own size, neither resizable nor maximizable; 20 clicks on
+# the background, each leaving the board in front, focused, where it was, with no focus loop;
+# minimized and the background clicked: back; closed through the shell: code 0.
+source "$(dirname "$0")/lib.sh"
+
+# gnome-shell in a home of its own, with a one-line extension that lets this check ask it
+# questions and move its virtual pointer (org.gnome.Shell.Eval).
+export HOME=$E2E_TMP/home XDG_CONFIG_HOME=$E2E_TMP/home/.config XDG_DATA_HOME=$E2E_TMP/home/.local/share
+ext=$XDG_DATA_HOME/gnome-shell/extensions/e2e@puzzle
+mkdir -p "$ext" "$XDG_CONFIG_HOME/glib-2.0/settings"
+echo '{"uuid": "e2e@puzzle", "name": "e2e", "description": "e2e", "shell-version": ["43"]}' >"$ext/metadata.json"
+printf '%s\n' 'function init() {}' 'function enable() { global.context.unsafe_mode = true; }' \
+    'function disable() {}' >"$ext/extension.js"
+printf '%s\n' '[org/gnome/shell]' "enabled-extensions=['e2e@puzzle']" \
+    "welcome-dialog-last-shown-version='999'" >"$XDG_CONFIG_HOME/glib-2.0/settings/keyfile"
+export GSETTINGS_BACKEND=keyfile NO_AT_BRIDGE=1
+# A session bus, and a stand-in for the system bus: the shell asks logind there, nobody answers.
+for bus in DBUS_SESSION_BUS_ADDRESS DBUS_SYSTEM_BUS_ADDRESS; do
+    out=$(dbus-daemon --session --fork --print-address=1 --print-pid=1)
+    HELPER_PIDS+=("$(tail -n1 <<<"$out")")
+    export "$bus=$(head -n1 <<<"$out")"
+done
+# Xwayland's socket folder must be world-writable and sticky, or mutter will not start it.
+[[ -d /tmp/.X11-unix ]] || mkdir -m 1777 /tmp/.X11-unix
+[[ $(stat -c %a /tmp/.X11-unix) == 1777 ]] || chmod 1777 /tmp/.X11-unix 2>/dev/null ||
+    fail "/tmp/.X11-unix is not world-writable and sticky: Xwayland cannot start"
+RUNTIME=$(mktemp -d)
+chmod 700 "$RUNTIME"
+XDG_RUNTIME_DIR=$RUNTIME gnome-shell --wayland --headless --virtual-monitor 1280x1024 \
+    --wayland-display puzzle-gnome --sm-disable >"$OUT/$NAME-shell.log" 2>&1 &
+HELPER_PIDS+=($!)
+
+shell() { # JS -> its value, as the shell gives it back (a string without quotes)
+    local out
+    out=$(gdbus call --session -d org.gnome.Shell -o /org/gnome/Shell -m org.gnome.Shell.Eval "$1" 2>&1) ||
+        return 1
+    [[ $out =~ ^\(true,\ \'\"?(.*)\"?\'\)$ ]] || return 1
+    RESULT=${BASH_REMATCH[1]%\"}
+}
+# What the check asks the shell: a window's frame and state, the one in front, focus changes.
+tools='const C = imports.gi.Clutter, Meta = imports.gi.Meta;
+const seat = C.get_default_backend().get_default_seat();
+global.win = t => global.display.list_all_windows().find(w => w.title === t);
+const time = () => C.get_current_event_time() * 1000;
+const win = global.win;
+global.e2e = {
+  pointer: seat.create_virtual_device(C.InputDeviceType.POINTER_DEVICE),
+  keys: seat.create_virtual_device(C.InputDeviceType.KEYBOARD_DEVICE),
+  focusChanges: 0,
+  windowsMade: 0,
+  window(t) {
+    const w = win(t);
+    if (!w) return "none";
+    const r = w.get_frame_rect();
+    const shown = global.display.sort_windows_by_stacking(global.display.list_all_windows())
+      .filter(x => !x.minimized && x.get_window_type() !== Meta.WindowType.OVERRIDE_OTHER
+              && x.get_frame_rect().width > 1);
+    return [r.x, r.y, r.width, r.height, w.has_focus() ? 1 : 0, w.minimized ? 1 : 0,
+            w.resizeable ? 1 : 0, w.can_maximize() ? 1 : 0,
+            shown[shown.length - 1] === w && w.get_compositor_private() && w.get_compositor_private().is_mapped() ? 1 : 0].join(" ");
+  },
+  click(x, y) {
+    this.pointer.notify_absolute_motion(time(), x, y);
+    this.pointer.notify_button(time(), C.BUTTON_PRIMARY, C.ButtonState.PRESSED);
+    this.pointer.notify_button(time(), C.BUTTON_PRIMARY, C.ButtonState.RELEASED);
+  },
+  key(sym) {
+    this.keys.notify_keyval(time(), sym, C.KeyState.PRESSED);
+    this.keys.notify_keyval(time(), sym, C.KeyState.RELEASED);
+  },
+};
+global.display.connect("notify::focus-window", () => global.e2e.focusChanges++);
+global.display.connect("window-created", () => global.e2e.windowsMade++);
+"ready"'
+ready() { shell 'global.context.unsafe_mode' && [[ $RESULT == true ]] && shell "$tools"; }
+for _ in $(seq 600); do ready && break; sleep 0.1; done
+[[ $RESULT == ready ]] || fail "gnome-shell did not start: $(tail -n5 "$OUT/$NAME-shell.log")"
+# The shell opens its overview when it starts: closed, as a player's first click would.
+overview_closed() { shell 'Main.overview.hide(); Main.overview.visible' && [[ $RESULT == false ]]; }
+eventually "the overview stays open" overview_closed
+
+window() { # TITLE -> X Y W H FOCUSED MINIMIZED RESIZABLE MAXIMIZABLE IN_FRONT
+    shell "global.e2e.window('$1')" || return 1
+    [[ $RESULT != none ]] && read -r X Y W H FOCUSED MINIMIZED RESIZABLE MAXIMIZABLE FRONT <<<"$RESULT"
+}
+focus_changes() { shell 'global.e2e.focusChanges' && echo "$RESULT"; }
+# Like eventually, with what the shell shows when it fails.
+settles() { # DESCRIPTION CHECK [ARGS...]
+    local what=$1
+    shift
+    for _ in $(seq 100); do "$@" 2>/dev/null && return 0; sleep 0.1; done
+    shell "global.display.list_all_windows().map(w => [w.title, w.get_frame_rect().x,
+        w.get_frame_rect().y, w.has_focus(), w.minimized].join(' ')).join(', ')" || true
+    fail "$what; the shell shows (title x y focused minimized): $RESULT"
+}
+board_in_front() { window Puzzle_3 && ((FOCUSED && FRONT && !MINIMIZED)); }
+same_place() { board_in_front && ((X == X0 && Y == Y0)); }
+
+check_mode() { # MODE: wayland, or xcb through XWayland
+    local mode=$1 before after bx by
+    local game_env=(QT_QPA_PLATFORM="$mode" XDG_RUNTIME_DIR="$RUNTIME" WAYLAND_DISPLAY=puzzle-gnome)
+    if [[ $mode == xcb ]]; then
+        local x11
+        x11=$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$OUT/$NAME-shell.log" | head -n1)
+        [[ -n $x11 ]] || fail "gnome-shell started no Xwayland"
+        # mutter's Xwayland lets in only who holds its key.
+        game_env+=(DISPLAY="$x11" WAYLAND_DISPLAY= XAUTHORITY="$(compgen -G "$RUNTIME/.mutter-Xwaylandauth.*" | head -n1)")
+    fi
+    (exec env "${game_env[@]}" "$PUZZLE" 2>"$OUT/$NAME-$mode-game.log") &
+    GAME_PID=$!
+    # The box, focused; the shell may leave a new window unfocused, and the player clicks it.
+    box_focused() {
+        window ' Schermo attuale' || return 1
+        ((FOCUSED)) || shell "global.e2e.click($((X + W / 2)), $((Y + 10)))"
+        ((FOCUSED))
+    }
+    for _ in $(seq 600); do box_focused && break; sleep 0.1; done
+    settles "$mode: no resolution box" box_focused
+    # The first key only makes the shell's virtual keyboard: a Shift, then Return until the
+    # board is there.
+    board_up() {
+        board_in_front && return 0
+        shell 'global.e2e.key(0xffe1); global.e2e.key(0xff0d)'
+        return 1
+    }
+    settles "$mode: the box was not answered, or no board in front" board_up
+    # The hints the shell acts on: its own size, neither resizable nor maximizable.
+    ((W >= 924 && H >= 600 && !RESIZABLE && !MAXIMIZABLE)) ||
+        fail "$mode: the board is $W x $H, resizable $RESIZABLE, maximizable $MAXIMIZABLE"
+    echo "ok gnome $mode: the board in front at $X,$Y, $W x $H, neither resizable nor maximizable"
+
+    # A point of the background the board does not cover, found anew before each click.
+    background_point() {
+        window Puzzle || fail "$mode: no background"
+        bx=$((X + W - 10)) by=$((Y + H - 10))
+        window Puzzle_3 || fail "$mode: no board"
+        ((bx < X || bx >= X + W || by < Y || by >= Y + H)) || fail "$mode: the board covers the background"
+    }
+    before=$(focus_changes)
+    shell 'global.e2e.windowsMade'
+    local made=$RESULT
+    for click in $(seq 20); do
+        background_point
+        shell "global.e2e.click($bx, $by)"
+        # The place the board takes after the first click (the shell may still move a window
+        # it has just mapped) is where it must stay.
+        ((click > 1)) || { settles "$mode: background click 1: the board is not back in front" board_in_front && read -r X0 Y0 <<<"$X $Y"; }
+        settles "$mode: background click $click: the board is not back in front at $X0,$Y0" same_place
+    done
+    after=$(focus_changes)
+    # A board shown anew is a new window to the shell: once a click at most.
+    shell 'global.e2e.windowsMade'
+    ((RESULT - made <= 20)) || fail "$mode: $((RESULT - made)) windows made for 20 clicks"
+    # Each click: the background takes the focus, the board takes it back. Through XWayland Qt
+    # may read the click after the board took the focus back, and ask once more for the
+    # background: one more pair at most; a loop would be more.
+    ((after - before <= 80)) || fail "$mode: $((after - before)) focus changes for 20 clicks"
+    echo "ok gnome $mode: 20 background clicks, the board in front at $X0,$Y0 each time, $((after - before)) focus changes, $((RESULT - made)) windows made"
+
+    # Minimized (where the shell offers it: the board asks for no minimize button, which only
+    # X11 windows can ask), then the background clicked: the board is back.
+    shell "global.win('Puzzle_3').can_minimize()"
+    if [[ $RESULT == true ]]; then
+        # Asked at once: the background takes the focus next, and the board may come back
+        # before another look.
+        shell "const w = global.win('Puzzle_3'); w.minimize(); w.minimized"
+        [[ $RESULT == true ]] || fail "$mode: the shell did not minimize the board"
+        background_point
+        shell "global.e2e.click($bx, $by)"
+        settles "$mode: a minimized board did not come back" board_in_front
+        echo "ok gnome $mode: minimized, back after a background click"
+    else
+        echo "ok gnome $mode: the shell offers no minimize"
+    fi
+
+    shell "global.win('Puzzle_3').delete(global.get_current_time())"
+    wait_exit
+    [[ $GAME_EXIT == 0 ]] || fail "$mode: closing the board ended the game with code $GAME_EXIT"
+    if grep -q . "$OUT/$NAME-$mode-game.log"; then fail "$mode: the game printed: $(cat "$OUT/$NAME-$mode-game.log")"; fi
+    echo "ok gnome $mode: closed through the shell, code 0, nothing printed"
+}
+
+check_mode wayland
+check_mode xcb
