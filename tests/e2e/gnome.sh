@@ -114,7 +114,7 @@ check_mode() { # MODE: wayland, or xcb through XWayland
     # The box, focused; the shell may leave a new window unfocused, and the player clicks it.
     box_focused() {
         window ' Schermo attuale' || return 1
-        ((FOCUSED)) || shell "global.e2e.click($((X + W / 2)), $((Y + 10)))"
+        ((FOCUSED)) || shell "global.e2e.click($((X + W / 2)), $((Y + H / 2)))"
         ((FOCUSED))
     }
     for _ in $(seq 600); do box_focused && break; sleep 0.1; done
