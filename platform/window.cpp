@@ -16,14 +16,14 @@
 #include <QWindow>
 
 namespace {
-bool onWayland()
-{
-    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
-}
-
 bool g_ending = false;
 std::function<void()> g_endHandler;
 } // namespace
+
+bool Window::onWayland()
+{
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
 
 void Window::setEndHandler(std::function<void()> handler)
 {

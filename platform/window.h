@@ -41,6 +41,8 @@ public:
     static void setEndHandler(std::function<void()> handler);
 
 protected:
+    // A real Wayland session (not a variable an X11 session merely inherited).
+    static bool onWayland();
     virtual void Form_Load() { }
     virtual void Form_Unload(int & /*cancel*/) { }
     virtual void Form_GotFocus() { }

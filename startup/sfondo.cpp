@@ -51,7 +51,7 @@ void Sfondo::showChosenBoard()
         // On Wayland the board belongs to the background, as a dialog does: the compositor,
         // which lets no program raise its own window, keeps it above the background and
         // places it over it whenever it is mapped anew. X11 window managers raise it as asked.
-        if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        if (onWayland()) {
             board->winId();
             if (board->windowHandle() && windowHandle())
                 board->windowHandle()->setTransientParent(windowHandle());
