@@ -8,13 +8,11 @@ start_display 1024x768
 start_game
 click_at 447 532 # deal, so that a game is in progress
 click_at 836 528 # Esci
-wait_exit
-[[ $GAME_EXIT == 0 ]] || fail "Esci: the game ended with code $GAME_EXIT"
+ends_well Esci
 echo "ok Esci: exit code 0"
 
 start_game
 "$WMCLOSE" "$BOARD"
-wait_exit
-[[ $GAME_EXIT == 0 ]] || fail "close: the game ended with code $GAME_EXIT"
+ends_well close
 if xdotool search --onlyvisible --name '^Puzzle$' >/dev/null 2>&1; then fail "the background outlived the board"; fi
 echo "ok close: exit code 0, no window left"

@@ -177,9 +177,7 @@ check_mode() { # MODE: wayland, or xcb through XWayland
     fi
 
     shell "global.win('Puzzle_3').delete(global.get_current_time())"
-    wait_exit
-    [[ $GAME_EXIT == 0 ]] || fail "$mode: closing the board ended the game with code $GAME_EXIT"
-    if grep -q . "$OUT/$NAME-$mode-game.log"; then fail "$mode: the game printed: $(cat "$OUT/$NAME-$mode-game.log")"; fi
+    ends_well "$mode: closing the board" "$OUT/$NAME-$mode-game.log"
     echo "ok gnome $mode: closed through the shell, code 0, nothing printed"
 }
 

@@ -192,6 +192,13 @@ below() {
     awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'
 }
 
+# Waits for the game to end with code 0 and, given the file its stderr went to, having printed
+# nothing there.
+ends_well() { # WHAT [LOG]
+    wait_exit
+    [[ $GAME_EXIT == 0 ]] || fail "$1: the game ended with code $GAME_EXIT"
+    if [[ -n ${2:-} ]] && grep -q . "$2"; then fail "$1: the game printed: $(cat "$2")"; fi
+}
 # Waits for the game to end, and checks that it ended well.
 wait_exit() {
     for _ in $(seq 100); do

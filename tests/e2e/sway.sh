@@ -74,7 +74,5 @@ photograph || fail "no photograph on the board after the background took the foc
 echo "ok sway: 20 times the background focused, the board floats back in place"
 
 swaymsg -q '[title="^Puzzle_3$"] kill' || fail "sway cannot close the board"
-wait_exit
-[[ $GAME_EXIT == 0 ]] || fail "closing the board ended the game with code $GAME_EXIT"
-if grep -q . "$OUT/$NAME-game.log"; then fail "the game printed: $(cat "$OUT/$NAME-game.log")"; fi
+ends_well "closing the board" "$OUT/$NAME-game.log"
 echo "ok sway: closed through the compositor, code 0, nothing printed"

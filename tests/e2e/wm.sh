@@ -91,8 +91,7 @@ check_wm() { # NAME
 
     # Closed through the window manager: the game ends with code 0, no window left.
     wmctrl -i -c "$BOARD"
-    wait_exit
-    [[ $GAME_EXIT == 0 ]] || fail "$wm: closing ended the game with code $GAME_EXIT"
+    ends_well "$wm: closing"
     echo "ok $wm: in front, fixed size, 20 background clicks, back from minimized, closed with code 0"
     cleanup
     XVFB_PID=
