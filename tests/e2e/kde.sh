@@ -3,8 +3,12 @@
 # Under KDE's compositor (kwin_wayland, on a virtual screen), the game on Wayland and through
 # XWayland: the board in front at its own size, neither resizable nor maximizable; 20 times the
 # background activated, the board back in front, focused, where it was, with no focus loop;
-# minimized and the background activated: back; closed through KWin: code 0.
+# minimized and the background activated: back; closed through KWin: code 0. Clicks go through
+# the fake-input helper given as second argument; without it, KWin activates the background.
 source "$(dirname "$0")/lib.sh"
+FAKEINPUT=$WMCLOSE
+HOW=activated
+[[ -n $FAKEINPUT ]] && HOW=clicked
 
 # kwin_wayland carries a file capability that a container may not grant: a copy has none.
 cp "$(command -v kwin_wayland)" "$E2E_TMP/kwin_wayland"
@@ -15,7 +19,8 @@ HELPER_PIDS+=("$(tail -n1 <<<"$out")")
 export DBUS_SESSION_BUS_ADDRESS=$(head -n1 <<<"$out")
 RUNTIME=$(mktemp -d)
 chmod 700 "$RUNTIME"
-XDG_RUNTIME_DIR=$RUNTIME "$E2E_TMP/kwin_wayland" --virtual --xwayland --width 1280 --height 1024 \
+# Fake input from any client, as KWin allows its own tools.
+XDG_RUNTIME_DIR=$RUNTIME KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 "$E2E_TMP/kwin_wayland" --virtual --xwayland --width 1280 --height 1024 \
     -s puzzle-kde >"$OUT/$NAME-kwin.log" 2>&1 &
 KWIN_PID=$!
 HELPER_PIDS+=($KWIN_PID)
@@ -47,6 +52,7 @@ kwin 'workspace.clientActivated.connect(c => print("E2EFOCUS " + (c ? c.caption 
     fail "cannot watch activations"
 # KWin reports "nobody" between two windows: only the windows count.
 focus_changes() { grep -ac "E2EFOCUS [^-]" "$OUT/$NAME-kwin.log" || true; }
+background_activations() { grep -ac "E2EFOCUS Puzzle$" "$OUT/$NAME-kwin.log" || true; }
 
 # KWin drops the box's leading blank from its caption.
 FIND='const find = t => workspace.clientList().find(c => c.caption.trim() === t.trim());'
@@ -89,9 +95,30 @@ check_mode() { # MODE: wayland, or xcb through XWayland
         fail "$mode: the board is $W x $H, resizable $RESIZABLE, maximizable $MAXIMIZABLE"
     echo "ok kde $mode: the board in front at $X,$Y, $W x $H, neither resizable nor maximizable"
 
+    # A click on a point of the background the board does not cover, found anew each time.
+    background() {
+        if [[ -z $FAKEINPUT ]]; then
+            act "workspace.activeClient = find('Puzzle')"
+            return
+        fi
+        local bx by
+        window Puzzle || fail "$mode: no background"
+        bx=$((X + W - 10)) by=$((Y + H - 10))
+        window Puzzle_3 || fail "$mode: no board"
+        ((bx < X || bx >= X + W || by < Y || by >= Y + H)) || fail "$mode: the board covers the background"
+        XDG_RUNTIME_DIR=$RUNTIME WAYLAND_DISPLAY=puzzle-kde "$FAKEINPUT" "$bx" "$by" || fail "$mode: no click"
+    }
     before=$(focus_changes)
+    activated_since() { (($(background_activations) > $1)); }
     for round in $(seq 20); do
-        act "workspace.activeClient = find('Puzzle')"
+        local taken
+        taken=$(background_activations)
+        background
+        # Each round reaches KWin: the background is activated, then the board comes back.
+        # (Through XWayland KWin now and then leaves a click on the background without
+        # activating it, 1 run in 5; the board then simply stays in front.)
+        [[ $mode == xcb ]] ||
+            eventually "$mode: round $round: KWin never activated the background" activated_since "$taken"
         if ((round == 1)); then
             eventually "$mode: background activated: the board is not back in front" board_in_front
             read -r X0 Y0 <<<"$X $Y"
@@ -100,15 +127,15 @@ check_mode() { # MODE: wayland, or xcb through XWayland
     done
     after=$(focus_changes)
     ((after - before <= 40)) || fail "$mode: $((after - before)) activations for 20 rounds"
-    echo "ok kde $mode: 20 times the background activated, the board back at $X0,$Y0, $((after - before)) activations"
+    echo "ok kde $mode: 20 times the background $HOW, the board back at $X0,$Y0, $((after - before)) activations"
 
     # Asked at once: the background takes the focus next, and the board may come back
     # before another look.
     kwin "$FIND const c = find('Puzzle_3'); c.minimized = true; print(TAG + c.minimized)"
     [[ $RESULT == true ]] || fail "$mode: KWin did not minimize the board"
-    act "workspace.activeClient = find('Puzzle')"
+    background
     eventually "$mode: a minimized board did not come back" board_in_front
-    echo "ok kde $mode: minimized, back after the background was activated"
+    echo "ok kde $mode: minimized, back after the background was $HOW"
 
     act "find('Puzzle_3').closeWindow()"
     ends_well "$mode: closing the board" "$OUT/$NAME-$mode-game.log"
