@@ -31,7 +31,17 @@ RUNTIME=$(mktemp -d)
 chmod 700 "$RUNTIME"
 XDG_RUNTIME_DIR=$RUNTIME gnome-shell --wayland --headless --virtual-monitor 1280x1024 \
     --wayland-display puzzle-gnome --sm-disable >"$OUT/$NAME-shell.log" 2>&1 &
-HELPER_PIDS+=($!)
+SHELL_PID=$!
+HELPER_PIDS+=($SHELL_PID)
+# mutter leaves the lock files and sockets of its X displays behind: removed once it is gone.
+after_cleanup() {
+    local lock n
+    for lock in /tmp/.X*-lock; do
+        [[ $(tr -d ' ' <"$lock" 2>/dev/null) == "$SHELL_PID" ]] || continue
+        n=${lock#/tmp/.X}
+        rm -f "$lock" "/tmp/.X11-unix/X${n%-lock}"
+    done
+}
 
 shell() { # JS -> its value, as the shell gives it back (a string without quotes)
     local out

@@ -27,6 +27,8 @@ cleanup() {
 }
 finish() {
     cleanup
+    # A check may have more to remove once what it started is gone.
+    if declare -F after_cleanup >/dev/null; then after_cleanup; fi
     rm -rf "$E2E_TMP"
 }
 trap finish EXIT
