@@ -14,7 +14,9 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
     useClassicDialogButtons();
 
-    // Qt's own buttons and dialogs speak Italian, as the game does.
+    // Qt's own buttons and dialogs speak Italian, as the game does, and so does the default
+    // locale (the file types the dialog lists).
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
     QTranslator qtTranslator;
     if (qtTranslator.load(QLocale(QLocale::Italian, QLocale::Italy), QStringLiteral("qtbase"),
                           QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
@@ -27,6 +29,9 @@ int main(int argc, char *argv[])
     QtMediaPlayer player({here, here + QStringLiteral("/../" PUZZLE_LIBDIR "/puzzle")});
     ClockRandom random(static_cast<std::uint64_t>(ClockRandom::systemClock()));
     Sfondo sfondo(screen, messages, BoardServices {dialog, player, random});
+    // "puzzle FILE", as a file manager's "Open with" starts it.
+    if (const QStringList arguments = QCoreApplication::arguments(); arguments.size() > 1)
+        sfondo.setStartPicture(arguments.at(1));
     sfondo.Show();
     const int code = QApplication::exec();
     if (player.deviceLoaded())

@@ -114,6 +114,9 @@ public:
     void Cmd_Esci_Click();
     void co_ri_Click(Int16 index);
     void mnu_carica_Click();
+    // A picture the player opened the game with: loaded as one chosen in the dialog would be;
+    // a file that does not load leaves the board as it was, silently.
+    void openPicture(const QString &fileName);
     void mnu_Guidato_Click();
     void mnu_Libero_Click();
     void mnu_Scambio_Click();
@@ -135,6 +138,7 @@ private:
     void create(PictureBox *&picture, const ControlSpec &entry, const QRectF &geometry);
     void createMenus();
     void connectEvents();
+    void loadPictureFile(const QString &fileName);
     void BuildBoard();
     void MakePermutation();
     void DealTiles();

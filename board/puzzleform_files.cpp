@@ -22,14 +22,23 @@ void PuzzleForm::mnu_carica_Click()
     guarded([this] {
         CommonDialog1.Filter = PictureFilter;
         CommonDialog1.ShowOpen();
-        BusyCursor busy;
-        Image1->setPicture(
-            LoadPicture(CommonDialog1.FileName, PictureDecodeBox, {}, [&busy] { busy.working(); }));
-        PictureClip1.setPicture(Image1->picture());
-        Frame1->setVisible(false);
-        Image1->setVisible(true);
-        BuildBoard();
+        loadPictureFile(CommonDialog1.FileName);
     });
+}
+
+void PuzzleForm::openPicture(const QString &fileName)
+{
+    guarded([&] { loadPictureFile(fileName); });
+}
+
+void PuzzleForm::loadPictureFile(const QString &fileName)
+{
+    BusyCursor busy;
+    Image1->setPicture(LoadPicture(fileName, PictureDecodeBox, {}, [&busy] { busy.working(); }));
+    PictureClip1.setPicture(Image1->picture());
+    Frame1->setVisible(false);
+    Image1->setVisible(true);
+    BuildBoard();
 }
 
 void PuzzleForm::Cmd_Esci_Click()

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "label.h"
 
+#include "twips.h"
+
+#include <algorithm>
 #include <cmath>
 
 Label::Label(QWidget *parent)
@@ -38,7 +41,8 @@ QFont legacyFont(const QString &family, double points, bool bold)
     }();
     Q_UNUSED(substituted);
     QFont font(family);
-    font.setPixelSize(static_cast<int>(std::lround(points * 96.0 / 72.0)));
+    font.setPixelSize(
+        std::max(1, static_cast<int>(std::lround(points * 96.0 / 72.0 * layoutScale()))));
     font.setBold(bold);
     return font;
 }

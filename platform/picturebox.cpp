@@ -125,7 +125,7 @@ void PictureBox::resizeEvent(QResizeEvent *)
 namespace {
 QPointF toTwips(const QPointF &pixels)
 {
-    return pixels * TwipsPerPixel;
+    return {pixelsToTwips(pixels.x()), pixelsToTwips(pixels.y())};
 }
 } // namespace
 

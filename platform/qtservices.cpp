@@ -10,7 +10,9 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QGuiApplication>
+#include <QIdentityProxyModel>
 #include <QLibrary>
 #include <QMessageBox>
 #include <QProxyStyle>
@@ -47,10 +49,28 @@ void useClassicDialogButtons()
     QApplication::setStyle(new ClassicDialogButtons);
 }
 
+namespace {
+// Qt centres a box without a parent on the screen under the pointer; the game's screen is the
+// primary one.
+class PrimaryScreenBox : public QMessageBox
+{
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent *event) override
+    {
+        QMessageBox::showEvent(event);
+        if (const QScreen *screen = QGuiApplication::primaryScreen())
+            move(screen->availableGeometry().center() - rect().center());
+    }
+};
+} // namespace
+
 QtMessageBox::Answer QtMessageBox::MsgBox(const QString &prompt, Buttons buttons,
                                           const QString &title)
 {
-    QMessageBox box(QMessageBox::NoIcon, title, prompt, QMessageBox::Ok);
+    PrimaryScreenBox box(QMessageBox::NoIcon, title, prompt, QMessageBox::Ok);
     if (buttons == Buttons::OkCancel)
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
     box.setDefaultButton(QMessageBox::Ok);
@@ -66,6 +86,12 @@ int QtScreenMetrics::GetSystemMetrics(int index)
     // the room the windows really have, as the classic desktop tells programs not aware of DPI.
     const QSize size = screen->geometry().size();
     return index == SM_CXSCREEN ? size.width() : index == SM_CYSCREEN ? size.height() : 0;
+}
+
+QRect QtScreenMetrics::workArea()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
 }
 
 QString caseInsensitivePattern(const QString &pattern)
@@ -95,10 +121,41 @@ QStringList dialogPatterns(const QString &pattern)
     return patterns;
 }
 
+namespace {
+// Qt's file list writes sizes and dates in the system's language whatever the default locale
+// says (which gives the file types); the game's dialog writes them in Italian.
+class ItalianFileColumns : public QIdentityProxyModel
+{
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        const auto *files = qobject_cast<const QFileSystemModel *>(sourceModel());
+        if (role != Qt::DisplayRole || !files)
+            return QIdentityProxyModel::data(index, role);
+        const QModelIndex source = mapToSource(index);
+        const QLocale italian(QLocale::Italian, QLocale::Italy);
+        switch (index.column()) {
+        case 1:
+            return files->isDir(source) ? QString()
+                                        : italian.formattedDataSize(files->size(source));
+        case 2: // Qt's Italian has no word of its own for a folder's type
+            return files->isDir(source) ? QStringLiteral("Cartella")
+                                        : QIdentityProxyModel::data(index, role);
+        case 3:
+            return italian.toString(files->lastModified(source), QLocale::ShortFormat);
+        default:
+            return QIdentityProxyModel::data(index, role);
+        }
+    }
+};
+} // namespace
+
 void QtFileOpenDialog::ShowOpen()
 {
     QFileDialog dialog(nullptr, QFileDialog::tr("Open"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setProxyModel(new ItalianFileColumns(&dialog));
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);

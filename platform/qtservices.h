@@ -18,6 +18,7 @@ class QtScreenMetrics : public ScreenMetrics
 {
 public:
     int GetSystemMetrics(int index) override;
+    QRect workArea() override;
 };
 
 // Qt's own file dialog (not the desktop's), so that it speaks Italian with Qt's translations.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -27,6 +28,8 @@ public:
     virtual ~ScreenMetrics() = default;
     // The primary screen's size in device-independent pixels.
     virtual int GetSystemMetrics(int index) = 0;
+    // The part of the primary screen that windows may cover (without panels), on the desktop.
+    virtual QRect workArea() = 0;
 };
 
 class RandomSource

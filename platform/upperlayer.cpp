@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "upperlayer.h"
 
+#include "twips.h"
+
 #include <QIcon>
 
 Frame::Frame(QWidget *parent)
@@ -21,7 +23,7 @@ PictureButton::PictureButton(QWidget *parent, const Picture &face, const QString
     , TwipsPlaced(this)
 {
     setIcon(QIcon(QPixmap::fromImage(face)));
-    setIconSize(face.size());
+    setIconSize((QSizeF(face.size()) * layoutScale()).toSize());
     setAccessibleName(accessibleName);
     setFocusPolicy(Qt::TabFocus);
 }

@@ -17,12 +17,18 @@
 
 namespace {
 bool g_ending = false;
+QPoint g_screenOrigin;
 std::function<void()> g_endHandler;
 } // namespace
 
 bool Window::onWayland()
 {
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+void Window::setScreenOrigin(QPoint origin)
+{
+    g_screenOrigin = origin;
 }
 
 void Window::setEndHandler(std::function<void()> handler)
@@ -60,7 +66,8 @@ void Window::placeOnScreen()
     const QRect pixels = twipsToPixelRect(m_clientTwips);
     const int menuHeight = menuWidget() ? menuBar()->sizeHint().height() : 0;
     adjustSize();
-    setGeometry(QRect(QPoint(pixels.left(), std::max(0, pixels.top() - menuHeight)), size()));
+    setGeometry(QRect(
+        g_screenOrigin + QPoint(pixels.left(), std::max(0, pixels.top() - menuHeight)), size()));
 }
 
 // An "&" before a blank marks no access key: it is neither drawn nor underlines the blank.
@@ -82,11 +89,18 @@ QAction *Window::addMenuItem(QMenu *menu, const QString &caption)
     return menu->addAction(menuText(caption));
 }
 
+void Window::Load()
+{
+    if (m_loaded)
+        return;
+    m_loaded = true;
+    guarded([this] { Form_Load(); });
+}
+
 void Window::Show()
 {
     if (!m_loaded) {
-        m_loaded = true;
-        guarded([this] { Form_Load(); });
+        Load();
         // A load handler that showed the window itself has also arranged what lies above it
         // (the background opens the board over itself): raising it now would cover that.
         if (g_ending || isVisible())

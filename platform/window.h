@@ -24,12 +24,16 @@ public:
     // The client area's screen origin and size, in twips.
     void setClientArea(double left, double top, double width, double height);
     QRectF clientTwips() const { return m_clientTwips; }
+    // Where client areas are placed from: the corner of the primary screen's usable area.
+    static void setScreenOrigin(QPoint origin);
     // The window keeps the size of its client area and menu bar; nobody resizes or maximizes it.
     void setFixedSizeWindow();
 
     QMenu *addMenu(const QString &caption);
     QAction *addMenuItem(QMenu *menu, const QString &caption);
 
+    // Loads the window (its load event) once, without showing it.
+    void Load();
     // Shows the window modeless, loading it first; a shown window only comes to the front.
     void Show();
     bool isLoaded() const { return m_loaded; }

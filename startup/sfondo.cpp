@@ -1,12 +1,29 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sfondo.h"
 
-#include <QGuiApplication>
-#include <QScreen>
+#include "twips.h"
+
+#include <QApplication>
+#include <algorithm>
+#include <utility>
 
 namespace {
 const QColor LightYellow(255, 255, 192);
+// Room for the borders the desktop draws around a window, beside and below its client area.
+constexpr double FrameAllowance = 8;
+
+// 1 where a board of this client area (its place and size on the screen, in twips) fits the
+// usable area with its frame; else the largest scale at which it does.
+double fittingScale(const QRectF &clientTwips, QSize area)
+{
+    const double right = clientTwips.right() / TwipsPerPixel;
+    const double bottom = clientTwips.bottom() / TwipsPerPixel;
+    if (area.isEmpty() || right <= 0 || bottom <= 0)
+        return 1;
+    return std::min(
+        {1.0, (area.width() - FrameAllowance) / right, (area.height() - FrameAllowance) / bottom});
 }
+} // namespace
 
 Sfondo::Sfondo(ScreenMetrics &screen, MessageBoxService &messages, BoardServices boardServices)
     : m_screen(screen)
@@ -56,6 +73,11 @@ void Sfondo::showChosenBoard()
             if (board->windowHandle() && windowHandle())
                 board->windowHandle()->setTransientParent(windowHandle());
         }
+        // The board shows up with the player's picture, not with the built-in one first.
+        if (!m_startPicture.isEmpty()) {
+            board->Load();
+            board->openPicture(std::exchange(m_startPicture, QString()));
+        }
     }
     board->Show();
 }
@@ -69,10 +91,22 @@ void Sfondo::Form_Load()
         + signedNumber(ScreenHeight.toLongLong());
     const auto answer = m_messages.MsgBox(text, MessageBoxService::Buttons::OkCancel, MessageTitle);
     Q_UNUSED(answer);
+    // Every window goes on the primary screen, drawn smaller where the board would not fit it.
+    const QRect area = m_screen.workArea();
+    Window::setScreenOrigin(area.topLeft());
+    setLayoutScale(fittingScale((choosesSmallBoard() ? ::Puzzle_3m() : ::Puzzle_03()).clientArea,
+                                area.size()));
+    static const QFont unscaledFont = QApplication::font();
+    QFont font = unscaledFont;
+    if (font.pixelSize() > 0)
+        font.setPixelSize(std::max(1, qRound(font.pixelSize() * layoutScale())));
+    else
+        font.setPointSizeF(font.pointSizeF() * layoutScale());
+    if (font != QApplication::font())
+        QApplication::setFont(font);
     setUpWindow();
     // Without a window manager "maximized" means nothing, so fill the screen ourselves too.
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        setGeometry(screen->availableGeometry());
+    setGeometry(area);
     setWindowState(Qt::WindowMaximized);
     show();
     setEnabled(false);

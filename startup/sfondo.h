@@ -29,6 +29,9 @@ public:
     void Form_Load() override;
     void Form_GotFocus() override;
 
+    // A picture to open the board with (the program's argument), before the window loads.
+    void setStartPicture(const QString &fileName) { m_startPicture = fileName; }
+
     // " 1024": the sign position, then the digits.
     static QString signedNumber(long long value);
     static inline const QString MessageTitle = QStringLiteral(" Schermo attuale");
@@ -43,6 +46,7 @@ private:
     std::unique_ptr<PuzzleForm> m_small;
     std::unique_ptr<PuzzleForm> m_large;
     bool m_boardAsked = false;
+    QString m_startPicture;
 };
 
 // The resolution information window, which no other window opens.

@@ -44,6 +44,8 @@ public:
         asked.append(index);
         return index == SM_CXSCREEN ? width : height;
     }
+    QRect area; // the whole screen unless a test sets panels or another monitor
+    QRect workArea() override { return area.isNull() ? QRect(0, 0, width, height) : area; }
 };
 
 // Scripted draws; once the script runs out it draws from a seeded generator.

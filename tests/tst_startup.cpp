@@ -2,10 +2,15 @@
 // The start-up window and the resolution information window.
 
 #include "fakes.h"
+#include "pictures.h"
 #include "sfondo.h"
+#include "twips.h"
 
 #include <QLayout>
+#include <QTemporaryDir>
 #include <QTest>
+
+using namespace testpictures;
 
 class TestStartup : public QObject
 {
@@ -37,7 +42,11 @@ private slots:
         QVERIFY(board);
         QVERIFY(!(small ? sfondo.Puzzle_03() : sfondo.Puzzle_3m()));
         QVERIFY(board->isVisible());
-        QCOMPARE(board->client()->size(), small ? QSize(742, 496) : QSize(924, 581));
+        // As defined, or drawn smaller where the screen is too low for it (1024 x 600).
+        const QSizeF defined = small ? QSizeF(742, 496) : QSizeF(924, 581);
+        QCOMPARE(layoutScale() < 1, height < (small ? 563 : 671));
+        QVERIFY(qAbs(board->client()->width() - defined.width() * layoutScale()) <= 1);
+        QVERIFY(qAbs(board->client()->height() - defined.height() * layoutScale()) <= 1);
         QCOMPARE(screen.asked,
                  (QList<int> {ScreenMetrics::SM_CXSCREEN, ScreenMetrics::SM_CYSCREEN}));
     }
@@ -68,8 +77,7 @@ private slots:
         QCOMPARE(sfondo.caption(), QStringLiteral("Puzzle"));
         QCOMPARE(sfondo.client()->palette().color(QPalette::Window), QColor(255, 255, 192));
         QVERIFY(sfondo.windowState() & Qt::WindowMaximized);
-        QCOMPARE(sfondo.geometry().size(),
-                 QGuiApplication::primaryScreen()->availableGeometry().size());
+        QCOMPARE(sfondo.geometry().size(), start.screen.workArea().size());
         QVERIFY(!(sfondo.windowFlags() & Qt::WindowMaximizeButtonHint));
         QCOMPARE(sfondo.windowIcon().availableSizes().size(), 2);
     }
@@ -120,6 +128,101 @@ private slots:
         sfondo.activateWindow();
         QTRY_VERIFY(!(board->windowState() & Qt::WindowMinimized));
         QVERIFY(board->isVisible());
+    }
+
+    // Logical pixels throughout, as a scaled desktop reports them.
+    void everyWindowGoesOnThePrimaryScreenAndTheBoardFitsIt_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<QRect>("workArea");
+        QTest::addColumn<bool>("shrunk");
+        QTest::newRow("1024 x 768") << 1024 << 768 << QRect(0, 0, 1024, 768) << false;
+        QTest::newRow("800 x 600") << 800 << 600 << QRect(0, 0, 800, 600) << false;
+        QTest::newRow("primary right of a 1920 x 1080")
+            << 1280 << 1024 << QRect(1920, 0, 1280, 1024) << false;
+        QTest::newRow("a top panel") << 1024 << 768 << QRect(0, 32, 1024, 736) << false;
+        QTest::newRow("1366 x 768 at 150%") << 911 << 512 << QRect(0, 0, 911, 512) << true;
+        QTest::newRow("1920 x 1080 at 200%") << 960 << 540 << QRect(0, 0, 960, 540) << true;
+        QTest::newRow("1280 x 720 at 125%") << 1024 << 576 << QRect(0, 0, 1024, 576) << true;
+    }
+    void everyWindowGoesOnThePrimaryScreenAndTheBoardFitsIt()
+    {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(QRect, workArea);
+        QFETCH(bool, shrunk);
+        Startup start(width, height);
+        start.screen.area = workArea;
+        start.sfondo.Show();
+        QCOMPARE(start.messages.calls[0].prompt,
+                 QStringLiteral("La definizione dello schermo attuale e'  %1 X  %2")
+                     .arg(width)
+                     .arg(height));
+        QCOMPARE(start.sfondo.geometry().size(), workArea.size());
+        QVERIFY(workArea.contains(start.sfondo.geometry().center()));
+        const bool small = width < 1024 && height < 768;
+        PuzzleForm *board = small ? start.sfondo.Puzzle_3m() : start.sfondo.Puzzle_03();
+        const QSize defined = small ? QSize(742, 496) : QSize(924, 581);
+        const QPoint origin = small ? QPoint(27, 59) : QPoint(44, 82);
+        const QRect client(board->geometry().topLeft()
+                               + board->client()->mapTo(board, QPoint(0, 0)),
+                           board->client()->size());
+        QCOMPARE(client.size() != defined, shrunk);
+        QVERIFY(client.width() <= defined.width());
+        // Placed from the corner of the primary screen's usable area, whole within it.
+        QCOMPARE(client.topLeft(),
+                 workArea.topLeft() + (QPointF(origin) * layoutScale()).toPoint());
+        QVERIFY(board->geometry().top() >= workArea.top());
+        QVERIFY(client.right() < workArea.right() && client.bottom() < workArea.bottom());
+        // Tiles, text and buttons shrink together.
+        QVERIFY(qAbs(client.width() - defined.width() * layoutScale()) <= 1);
+        QCOMPARE(
+            board->Cmd_Esci->geometry(),
+            QRect((QPointF(board->Cmd_Esci->Left(), board->Cmd_Esci->Top()) * layoutScale() / 15)
+                      .toPoint(),
+                  board->Cmd_Esci->size()));
+        QVERIFY(board->client()->rect().contains(board->Cmd_Esci->geometry()));
+        QCOMPARE(board->Label2->font().pixelSize(), qRound(16 * layoutScale()));
+        board->Cmd_Scambia->click();
+        QVERIFY(board->Frame1->rect().contains(board->Image2(board->TileCount - 1)->geometry()));
+    }
+
+    void aPictureGivenAtStartIsLoadedBeforeTheBoardShows_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("loads");
+        QTest::newRow("a picture") << encoded(scene(64, 48), "PNG") << true;
+        QTest::newRow("not a picture") << QByteArray("Questa non e' una foto.\n") << false;
+        QTest::newRow("no such file") << QByteArray() << false;
+    }
+    void aPictureGivenAtStartIsLoadedBeforeTheBoardShows()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, loads);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("foto.png"));
+        if (!bytes.isEmpty())
+            QVERIFY(write(path, bytes));
+        const Picture builtIn = Board().form.Image1->picture();
+        Startup start(1024, 768);
+        start.sfondo.setStartPicture(path);
+        start.sfondo.Show();
+        PuzzleForm *board = start.sfondo.Puzzle_03();
+        QCOMPARE(start.messages.calls.size(), 1); // the box first, as always
+        QCOMPARE(board->Image1->picture() == builtIn, !loads);
+        QCOMPARE(board->PictureClip1.picture(), board->Image1->picture());
+        if (loads)
+            QCOMPARE(board->Image1->picture().size(), QSize(64, 48));
+        QVERIFY(board->Image1->isVisible() && !board->Frame1->isVisible());
+        QCOMPARE(start.dialog.shown, 0);
+    }
+
+    void cleanup()
+    {
+        // The next start measures its own screen.
+        setLayoutScale(1);
+        Window::setScreenOrigin({});
     }
 
     void theResolutionWindowReportsInLabelsAndCaption_data()
