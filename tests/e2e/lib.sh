@@ -5,6 +5,7 @@ set -euo pipefail
 
 PUZZLE=${1:?usage: $0 PATH_TO_PUZZLE [WMCLOSE]}
 WMCLOSE=${2:-}
+[[ $PUZZLE == /* ]] || PUZZLE=$PWD/$PUZZLE # a check may start the game from another folder
 # Every temporary file of the check and of what it starts, removed at the end.
 E2E_TMP=$(mktemp -d)
 export TMPDIR=$E2E_TMP
@@ -59,6 +60,21 @@ start_display() {
     [[ -s $fdfile ]] || fail "Xvfb did not start"
     export DISPLAY=":$(head -n1 "$fdfile")"
     rm -f "$fdfile"
+}
+
+# Waits until a window manager has taken the display (it names its check window on the root):
+# one still starting loses the windows mapped meanwhile.
+wait_wm() { # NAME
+    for _ in $(seq 100); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+        sleep 0.1
+    done
+    fail "$1 did not start"
+}
+start_openbox() {
+    openbox --sm-disable 2>/dev/null &
+    HELPER_PIDS+=($!)
+    wait_wm openbox
 }
 
 wait_window() { # NAME-REGEX -> window id; a slow start (sanitizers, no font cache) is no failure

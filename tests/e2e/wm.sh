@@ -25,11 +25,7 @@ start_wm() { # NAME
         ;;
     esac
     HELPER_PIDS+=($!)
-    for _ in $(seq 100); do
-        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
-        sleep 0.1
-    done
-    fail "$1 did not start"
+    wait_wm "$1"
 }
 
 stack_top() { xprop -root _NET_CLIENT_LIST_STACKING | awk '{ print $NF }'; }
