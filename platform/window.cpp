@@ -14,6 +14,8 @@
 #include <QMenuBar>
 #include <QRegularExpression>
 #include <QWindow>
+#include <cstdint>
+#include <cstring>
 
 namespace {
 bool g_ending = false;
@@ -201,4 +203,33 @@ bool Window::eventFilter(QObject *watched, QEvent *event)
     if (watched == windowHandle() && event->type() == QEvent::MouseButtonPress && !isEnabled())
         guarded([this] { Form_GotFocus(); });
     return QMainWindow::eventFilter(watched, event);
+}
+
+// Through X11, Qt asks to activate a window pressed that is not its focus window. On the
+// disabled background it may read the press after the board took the focus back, and the
+// background takes it once more. The press asks for the board itself, and goes no further.
+bool Window::nativeEvent(const QByteArray &eventType, void *message, qintptr *result)
+{
+    if (!isEnabled() && eventType == "xcb_generic_event_t") {
+        // As the X11 protocol lays them out: a core event's code in its first byte and its
+        // button in the second; an input extension event (code 35) has its own type at byte 8
+        // and its button at byte 16.
+        const auto *bytes = static_cast<const unsigned char *>(message);
+        constexpr int ButtonPress = 4, ButtonRelease = 5, GenericEvent = 35, FirstWheelButton = 4;
+        int code = bytes[0] & 0x7f;
+        unsigned button = bytes[1];
+        if (code == GenericEvent) {
+            std::uint16_t type = 0;
+            std::uint32_t detail = 0;
+            std::memcpy(&type, bytes + 8, sizeof type);
+            std::memcpy(&detail, bytes + 16, sizeof detail);
+            code = type == ButtonPress || type == ButtonRelease ? type : 0;
+            button = detail;
+        }
+        if (code == ButtonPress && button < FirstWheelButton)
+            guarded([this] { Form_GotFocus(); });
+        if (code == ButtonPress || code == ButtonRelease)
+            return true;
+    }
+    return QMainWindow::nativeEvent(eventType, message, result);
 }
