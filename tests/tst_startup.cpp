@@ -177,11 +177,6 @@ private slots:
         QVERIFY(client.right() < workArea.right() && client.bottom() < workArea.bottom());
         // Tiles, text and buttons shrink together.
         QVERIFY(qAbs(client.width() - defined.width() * layoutScale()) <= 1);
-        QCOMPARE(
-            board->Cmd_Esci->geometry(),
-            QRect((QPointF(board->Cmd_Esci->Left(), board->Cmd_Esci->Top()) * layoutScale() / 15)
-                      .toPoint(),
-                  board->Cmd_Esci->size()));
         QVERIFY(board->client()->rect().contains(board->Cmd_Esci->geometry()));
         QCOMPARE(board->Label2->font().pixelSize(), qRound(16 * layoutScale()));
         board->Cmd_Scambia->click();

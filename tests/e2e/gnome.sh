@@ -187,10 +187,11 @@ check_mode() { # MODE: wayland, or xcb through XWayland
     # A board shown anew is a new window to the shell: once a click at most.
     shell 'global.e2e.windowsMade'
     ((RESULT - made <= 20)) || fail "$mode: $((RESULT - made)) windows made for 20 clicks"
-    # Each click: the background takes the focus, the board takes it back. Through XWayland Qt
-    # may read the click after the board took the focus back, and ask once more for the
-    # background: one more pair at most; a loop would be more.
-    ((after - before <= 80)) || fail "$mode: $((after - before)) focus changes for 20 clicks"
+    # Each click: the background takes the focus, the board takes it back; on Wayland the focus
+    # may also pass through no window while the board is mapped anew. A loop would be more.
+    local most=40
+    [[ $mode == wayland ]] && most=60
+    ((after - before <= most)) || fail "$mode: $((after - before)) focus changes for 20 clicks"
     echo "ok gnome $mode: 20 background clicks, the board in front at $X0,$Y0 each time, $((after - before)) focus changes, $((RESULT - made)) windows made"
 
     # Minimized (where the shell offers it: the board asks for no minimize button, which only

@@ -63,12 +63,19 @@ client
 # A point of the background beside the board, wherever weston put the board.
 background_point() { if ((BX >= 10)); then at 5 400; else at 1018 400; fi; }
 # Clicks on the background, 20 in a row: the board comes back in front each time, where it was.
-read -r X0 Y0 <<<"$BX $BY"
 same_place() { board_in_front after-background && ((BX == X0 && BY == Y0)); }
 for click in $(seq 20); do
     background_point
     xdotool click 1
     at 600 10 # the pointer out of the picture: onto weston's panel
+    # Where the board comes back after the first click is where it must stay: weston places a
+    # window mapped anew by rules of its own, not where the first one was. The place is taken
+    # once two looks in a row agree.
+    if ((click == 1)); then
+        X0=-1 Y0=-1
+        settled() { same_place || { board_in_front after-background && read -r X0 Y0 <<<"$BX $BY" && false; }; }
+        eventually "background click 1: the board is not back in front, in one place" settled
+    fi
     eventually "background click $click: no board in front at $X0,$Y0" same_place
 done
 echo "ok wayland: 20 background clicks, the board in front at $X0,$Y0 each time"
