@@ -61,7 +61,9 @@ protected:
     void showEvent(QShowEvent *event) override
     {
         QMessageBox::showEvent(event);
-        if (const QScreen *screen = QGuiApplication::primaryScreen())
+        // With one screen Qt centres it there already.
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        if (screen && QGuiApplication::screens().size() > 1)
             move(screen->availableGeometry().center() - rect().center());
     }
 };

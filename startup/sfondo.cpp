@@ -59,22 +59,8 @@ bool Sfondo::choosesSmallBoard() const
     return ScreenWidth.toLongLong() < 1024 && ScreenHeight.toLongLong() < 768;
 }
 
-bool Sfondo::eventFilter(QObject *watched, QEvent *event)
-{
-    if (m_awaitingFirstFrame && watched == windowHandle() && event->type() == QEvent::Expose
-        && windowHandle()->isExposed()) {
-        m_awaitingFirstFrame = false;
-        // After the expose has been painted.
-        QMetaObject::invokeMethod(
-            this, [this] { showChosenBoard(); }, Qt::QueuedConnection);
-    }
-    return Window::eventFilter(watched, event);
-}
-
 void Sfondo::showChosenBoard()
 {
-    if (m_awaitingFirstFrame)
-        return;
     std::unique_ptr<PuzzleForm> &board = choosesSmallBoard() ? m_small : m_large;
     if (!board) {
         board = std::make_unique<PuzzleForm>(choosesSmallBoard() ? ::Puzzle_3m() : ::Puzzle_03(),
@@ -124,10 +110,6 @@ void Sfondo::Form_Load()
     setWindowState(Qt::WindowMaximized);
     show();
     setEnabled(false);
-    // On Wayland the board belongs to the background: a compositor that has not yet put the
-    // background on the screen places the board as a window of its own, and may leave it
-    // behind. The board follows the background's first frame there.
-    m_awaitingFirstFrame = onWayland() && windowHandle() && !windowHandle()->isExposed();
     showChosenBoard();
 }
 

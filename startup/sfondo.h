@@ -36,9 +36,6 @@ public:
     static QString signedNumber(long long value);
     static inline const QString MessageTitle = QStringLiteral(" Schermo attuale");
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     void setUpWindow();
     void showChosenBoard();
@@ -49,7 +46,6 @@ private:
     std::unique_ptr<PuzzleForm> m_small;
     std::unique_ptr<PuzzleForm> m_large;
     bool m_boardAsked = false;
-    bool m_awaitingFirstFrame = false;
     QString m_startPicture;
 };
 

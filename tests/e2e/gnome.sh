@@ -37,7 +37,7 @@ HELPER_PIDS+=($SHELL_PID)
 after_cleanup() {
     local lock n
     for lock in /tmp/.X*-lock; do
-        [[ $(tr -d ' ' <"$lock" 2>/dev/null) == "$SHELL_PID" ]] || continue
+        [[ -e $lock && $(tr -d ' ' <"$lock") == "$SHELL_PID" ]] || continue
         n=${lock#/tmp/.X}
         rm -f "$lock" "/tmp/.X11-unix/X${n%-lock}"
     done

@@ -69,8 +69,8 @@ for click in $(seq 20); do
     xdotool click 1
     at 600 10 # the pointer out of the picture: onto weston's panel
     # Where the board comes back after the first click is where it must stay: weston places a
-    # window mapped anew by rules of its own, not where the first one was. The place is taken
-    # once two looks in a row agree.
+    # window mapped anew by rules of its own, now and then not where the first one was. The
+    # place is taken once two looks in a row agree.
     if ((click == 1)); then
         X0=-1 Y0=-1
         settled() { same_place || { board_in_front after-background && read -r X0 Y0 <<<"$BX $BY" && false; }; }
