@@ -136,20 +136,22 @@ public:
         if (role != Qt::DisplayRole || !files)
             return QIdentityProxyModel::data(index, role);
         const QModelIndex source = mapToSource(index);
-        const QLocale italian(QLocale::Italian, QLocale::Italy);
         switch (index.column()) {
         case 1:
             return files->isDir(source) ? QString()
-                                        : italian.formattedDataSize(files->size(source));
+                                        : m_italian.formattedDataSize(files->size(source));
         case 2: // Qt's Italian has no word of its own for a folder's type
             return files->isDir(source) ? QStringLiteral("Cartella")
                                         : QIdentityProxyModel::data(index, role);
         case 3:
-            return italian.toString(files->lastModified(source), QLocale::ShortFormat);
+            return m_italian.toString(files->lastModified(source), QLocale::ShortFormat);
         default:
             return QIdentityProxyModel::data(index, role);
         }
     }
+
+private:
+    const QLocale m_italian {QLocale::Italian, QLocale::Italy};
 };
 } // namespace
 

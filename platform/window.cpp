@@ -28,9 +28,19 @@ bool Window::onWayland()
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
-void Window::setScreenOrigin(QPoint origin)
+void Window::useDesktop(QPoint origin, double scale)
 {
     g_screenOrigin = origin;
+    setLayoutScale(scale);
+    // Menus and dialogs shrink with the rest.
+    static const QFont unscaled = QApplication::font();
+    QFont font = unscaled;
+    if (font.pixelSize() > 0)
+        font.setPixelSize(std::max(1, qRound(font.pixelSize() * scale)));
+    else
+        font.setPointSizeF(font.pointSizeF() * scale);
+    if (font != QApplication::font())
+        QApplication::setFont(font);
 }
 
 void Window::setEndHandler(std::function<void()> handler)

@@ -24,8 +24,9 @@ public:
     // The client area's screen origin and size, in twips.
     void setClientArea(double left, double top, double width, double height);
     QRectF clientTwips() const { return m_clientTwips; }
-    // Where client areas are placed from: the corner of the primary screen's usable area.
-    static void setScreenOrigin(QPoint origin);
+    // Where client areas are placed from (the corner of the primary screen's usable area), and
+    // the scale every window is drawn at: below 1 where the board would not fit the screen.
+    static void useDesktop(QPoint origin, double scale);
     // The window keeps the size of its client area and menu bar; nobody resizes or maximizes it.
     void setFixedSizeWindow();
 

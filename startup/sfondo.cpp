@@ -3,7 +3,6 @@
 
 #include "twips.h"
 
-#include <QApplication>
 #include <algorithm>
 #include <utility>
 
@@ -93,17 +92,9 @@ void Sfondo::Form_Load()
     Q_UNUSED(answer);
     // Every window goes on the primary screen, drawn smaller where the board would not fit it.
     const QRect area = m_screen.workArea();
-    Window::setScreenOrigin(area.topLeft());
-    setLayoutScale(fittingScale((choosesSmallBoard() ? ::Puzzle_3m() : ::Puzzle_03()).clientArea,
-                                area.size()));
-    static const QFont unscaledFont = QApplication::font();
-    QFont font = unscaledFont;
-    if (font.pixelSize() > 0)
-        font.setPixelSize(std::max(1, qRound(font.pixelSize() * layoutScale())));
-    else
-        font.setPointSizeF(font.pointSizeF() * layoutScale());
-    if (font != QApplication::font())
-        QApplication::setFont(font);
+    useDesktop(area.topLeft(),
+               fittingScale((choosesSmallBoard() ? ::Puzzle_3m() : ::Puzzle_03()).clientArea,
+                            area.size()));
     setUpWindow();
     // Without a window manager "maximized" means nothing, so fill the screen ourselves too.
     setGeometry(area);

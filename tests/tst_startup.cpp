@@ -216,8 +216,7 @@ private slots:
     void cleanup()
     {
         // The next start measures its own screen.
-        setLayoutScale(1);
-        Window::setScreenOrigin({});
+        Window::useDesktop({}, 1);
     }
 
     void theResolutionWindowReportsInLabelsAndCaption_data()
