@@ -56,9 +56,7 @@ launch_with() { # FILE
     done
     [[ -n $GAME_PID ]] || fail "gtk-launch started no game"
     tr '\0' ' ' <"/proc/$GAME_PID/cmdline" | grep -qF "$PUZZLE $1 " || fail "started as: $(tr '\0' ' ' <"/proc/$GAME_PID/cmdline")"
-    BOX=$(wait_window "Schermo attuale")
-    xdotool windowfocus --sync "$BOX" key Return
-    BOARD=$(wait_window '^Puzzle_3$')
+    answer_box Return
     board_geometry
 }
 shows() { # EXPECTED-PNG

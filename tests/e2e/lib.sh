@@ -95,22 +95,26 @@ start_game() {
     local answer=${1:-Return}
     (cd "$GAME_DIR" && exec env XDG_RUNTIME_DIR="$(mktemp -d)" "${GAME_ENV[@]}" "$PUZZLE") &
     GAME_PID=$!
-    BOX=$(wait_window "Schermo attuale")
-    sleep 0.3
-    xdotool windowfocus --sync "$BOX" key "$answer"
-    BOARD=$(wait_window '^Puzzle_3$')
+    answer_box "$answer"
     sleep 0.5
     board_geometry
+}
+# Answers the resolution box with a key (Return = OK) and waits for the board: BOX, BOARD.
+answer_box() {
+    BOX=$(wait_window "Schermo attuale")
+    sleep 0.3
+    xdotool windowfocus --sync "$BOX" key "${1:-Return}"
+    BOARD=$(wait_window '^Puzzle_3$')
+}
+# Where a window lies on the screen, its frame left out: X Y W H.
+window_rect() {
+    xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
+        /Width:/ { w = $NF } /Height:/ { h = $NF } END { print x, y, w, h }'
 }
 
 # Where the board's client area lies on the screen, and its size.
 board_geometry() {
-    local info
-    info=$(xwininfo -id "$BOARD")
-    WIN_X=$(sed -n 's/.*Absolute upper-left X: *//p' <<<"$info")
-    WIN_Y=$(sed -n 's/.*Absolute upper-left Y: *//p' <<<"$info")
-    WIN_W=$(sed -n 's/.*Width: *//p' <<<"$info")
-    WIN_H=$(sed -n 's/.*Height: *//p' <<<"$info")
+    read -r WIN_X WIN_Y WIN_W WIN_H <<<"$(window_rect "$BOARD")"
     local scale=${E2E_SCALE:-1}
     case $WIN_W in
     $((742 * scale))) CLIENT_H=$((496 * scale)) ;;

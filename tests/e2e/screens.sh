@@ -5,11 +5,6 @@
 # small layout is drawn smaller, so that every button stays on the screen.
 source "$(dirname "$0")/lib.sh"
 
-# Where a window's client area lies: X Y W H.
-client_rect() {
-    xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
-        /Width:/ { w = $NF } /Height:/ { h = $NF } END { print x, y, w, h }'
-}
 within() { # "X Y W H" of a window, then the monitor's X Y W H
     local x y w h
     read -r x y w h <<<"$1"
@@ -18,13 +13,10 @@ within() { # "X Y W H" of a window, then the monitor's X Y W H
 launch() { # the game, its resolution box answered: BOX and BOARD hold their windows
     (exec env XDG_RUNTIME_DIR="$(mktemp -d)" "$PUZZLE" 2>"$E2E_TMP/stderr") &
     GAME_PID=$!
-    BOX=$(wait_window "Schermo attuale")
-    BOX_RECT=$(client_rect "$BOX")
-    xdotool windowfocus --sync "$BOX" key Return
-    BOARD=$(wait_window '^Puzzle_3$')
+    BOX_RECT=$(window_rect "$(wait_window "Schermo attuale")")
+    answer_box Return
 }
 background() { xdotool search --onlyvisible --name '^Puzzle$' | head -n1; }
-board_at() { [[ $(client_rect "$BOARD") == "$1" ]]; }
 
 # Two monitors: 1920 x 1080 on the left, the primary 1280 x 1024 on the right.
 start_display 3200x1080
@@ -37,14 +29,14 @@ within "$BOX_RECT" 1920 0 1280 1024 || fail "two monitors: the box is at $BOX_RE
 # above it.
 board_placed() {
     local x y w h
-    read -r x y w h <<<"$(client_rect "$BOARD")"
+    read -r x y w h <<<"$(window_rect "$BOARD")"
     ((x == 1920 + 44 && y + h == 82 + 581 && w == 924))
 }
-eventually "two monitors: the board is at $(client_rect "$BOARD"), not from the primary monitor's corner" board_placed
+eventually "two monitors: the board is at $(window_rect "$BOARD"), not from the primary monitor's corner" board_placed
 sfondo=$(background)
-read -r x y w h <<<"$(client_rect "$sfondo")"
+read -r x y w h <<<"$(window_rect "$sfondo")"
 ((x == 1920 && w == 1280)) && within "$x $y $w $h" 1920 0 1280 1024 ||
-    fail "two monitors: the background covers $(client_rect "$sfondo"), not the primary monitor"
+    fail "two monitors: the background covers $(window_rect "$sfondo"), not the primary monitor"
 import -window root "$OUT/$NAME-two-monitors.png" || fail "no screenshot"
 [[ $(pixel "$OUT/$NAME-two-monitors.png" 1930 1000) == FFFFC0* ]] || fail "two monitors: no background on the primary monitor"
 [[ $(pixel "$OUT/$NAME-two-monitors.png" 1900 1000) != FFFFC0* ]] || fail "two monitors: the background reaches the left monitor"
@@ -61,12 +53,12 @@ start_openbox
 launch
 frame_fits() {
     local x y w h left right top bottom
-    read -r x y w h <<<"$(client_rect "$BOARD")"
+    read -r x y w h <<<"$(window_rect "$BOARD")"
     read -r left right top bottom <<<"$(xprop -id "$BOARD" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')"
     [[ -n $bottom ]] && ((x - left >= 0 && y - top >= 0 && x + w + right <= 1366 && y + h + bottom <= 768))
 }
-eventually "1366 x 768 at 150 %: the board at $(client_rect "$BOARD") leaves the screen" frame_fits
-read -r x y w h <<<"$(client_rect "$BOARD")"
+eventually "1366 x 768 at 150 %: the board at $(window_rect "$BOARD") leaves the screen" frame_fits
+read -r x y w h <<<"$(window_rect "$BOARD")"
 # Everything shrinks by one factor: the board's width against the small layout's at 150 %.
 factor=$(awk -v w="$w" 'BEGIN { print w / 742 }')
 awk -v f="$factor" 'BEGIN { exit !(f > 1.2 && f < 1.5) }' || fail "1366 x 768 at 150 %: the board is $w wide"
