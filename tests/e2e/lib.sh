@@ -44,6 +44,8 @@ fail() {
         kill -USR1 "$$"
         exit 1
     fi
+    # What the check's compositor shows, where it can say.
+    if declare -F describe_screen >/dev/null; then describe_screen >&$E2E_ERR 2>&1 || true; fi
     [[ -n ${DISPLAY:-} ]] && import -window root "$OUT/$NAME-failure.png" 2>/dev/null && echo "screen: $OUT/$NAME-failure.png" >&$E2E_ERR
     exit 1
 }
