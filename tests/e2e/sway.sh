@@ -55,7 +55,7 @@ floating() {
     local board
     board=$(node Puzzle_3)
     [[ $(jq -r .type <<<"$board") == floating_con ]] || return 1
-    read -r W H X Y T < <(jq -r '"\(.geometry.width) \(.geometry.height) \(.rect.x) \(.rect.y) \(.deco_rect.height)"' <<<"$board")
+    read -r W H X Y T FOCUSED < <(jq -r '"\(.geometry.width) \(.geometry.height) \(.rect.x) \(.rect.y) \(.deco_rect.height) \(.focused)"' <<<"$board")
     ((W == 924 && H == 600 && X >= 0 && Y >= 0 && X + W <= 1280 && Y + H <= 1024))
 }
 eventually "the board does not float at its own size" floating
@@ -72,7 +72,7 @@ eventually "no photograph on the board" photograph
 # decorations settle: the place may differ by that bar's height, never more.
 X0=$X Y0=$Y
 same_place() {
-    floating && ((X == X0 && Y >= Y0 - T && Y <= Y0 + T)) && [[ $(node Puzzle_3 | jq .focused) == true ]]
+    floating && ((X == X0 && Y >= Y0 - T && Y <= Y0 + T)) && [[ $FOCUSED == true ]]
 }
 for round in $(seq 20); do
     swaymsg -q '[title="^Puzzle$"] focus' || fail "sway cannot focus the background"
