@@ -56,9 +56,10 @@ private:
     bool m_open = false;
 };
 
-// Ends the process without running the libraries' exit handlers. Once the audio stack has been
-// loaded its exit handlers can hang (they wait on a sound-server thread); the game has nothing
-// to save, so nothing is lost. Sanitizer builds still check for leaks first.
+// Ends the process without tearing anything down: once loaded, the audio stack's exit handlers
+// can hang (they wait on a sound-server thread), and the windows' teardown races the display
+// client's own threads. The game has nothing to save, so nothing is lost. Sanitizer builds
+// still check for leaks first.
 [[noreturn]] void leaveProcess(int code);
 
 // Dialog buttons without icons, as classic message boxes have them; it also spares the icon

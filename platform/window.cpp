@@ -149,13 +149,13 @@ void Window::End()
 
 void Window::closeEvent(QCloseEvent *event)
 {
-    if (g_ending) {
-        event->accept();
-        return;
-    }
     int cancel = 0;
-    guarded([&] { Form_Unload(cancel); });
-    if (cancel)
+    if (!g_ending)
+        guarded([&] { Form_Unload(cancel); });
+    // Once the game ends its windows are hidden and go with the process. A close accepted now
+    // would have Qt delete the window at once, while the Wayland client's frame thread may still
+    // be delivering a frame to it (a lock freed while held).
+    if (cancel || g_ending)
         event->ignore();
     else
         event->accept();
