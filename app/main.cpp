@@ -34,8 +34,6 @@ int main(int argc, char *argv[])
         sfondo.setStartPicture(arguments.at(1));
     sfondo.Show();
     const int code = QApplication::exec();
-    // Nothing is left to save, and tearing down is where Qt's Wayland client can still be
-    // running a frame callback on its own thread for a window being deleted (a lock freed while
-    // held), and where the audio stack's exit handlers could hang.
+    // Without tearing down the windows or the audio stack: why is said at leaveProcess.
     leaveProcess(code);
 }
