@@ -13,7 +13,7 @@ packages=(
     at-spi2-core python3-pyatspi imagemagick openbox metacity xfwm4 dbus wmctrl weston qt6-wayland
     sway grim wtype jq gnome-shell mutter libglib2.0-bin kwin-x11 kwin-wayland
     libwayland-dev libwayland-bin plasma-wayland-protocols
-    libjpeg-turbo-progs clang libclang-rt-14-dev libx11-dev libxtst-dev
+    libjpeg-turbo-progs clang libclang-rt-dev libx11-dev libxtst-dev
     desktop-file-utils appstream bc lintian debhelper
 )
 
