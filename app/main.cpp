@@ -8,6 +8,7 @@
 
 int main(int argc, char *argv[])
 {
+    useUtf8CharacterType();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Puzzle"));
     QApplication::setDesktopFileName(QStringLiteral(PUZZLE_APP_ID));

@@ -3,8 +3,13 @@
 
 #include "runtimeerror.h"
 
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#if __has_include(<langinfo.h>)
+#include <langinfo.h>
+#endif
 
 #include "sounddevice.h"
 #include <QApplication>
@@ -42,6 +47,30 @@ void leaveProcess(int code)
     if (&__lsan_do_leak_check)
         __lsan_do_leak_check();
     std::quick_exit(code);
+}
+
+void useUtf8CharacterType()
+{
+#if __has_include(<langinfo.h>)
+    const auto utf8 = [] {
+        const char *codeset = nl_langinfo(CODESET);
+        return codeset && (std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0);
+    };
+    if (!std::setlocale(LC_ALL, "") || utf8())
+        return;
+    const bool available = std::setlocale(LC_CTYPE, "C.UTF-8") && utf8();
+    std::setlocale(LC_ALL, "C");
+    if (!available)
+        return;
+    // LC_ALL overrides every category: spread it over them, all but the character type.
+    if (const QByteArray all = qgetenv("LC_ALL"); !all.isEmpty()) {
+        for (const char *category :
+             {"LC_COLLATE", "LC_MESSAGES", "LC_MONETARY", "LC_NUMERIC", "LC_TIME"})
+            qputenv(category, all);
+        qunsetenv("LC_ALL");
+    }
+    qputenv("LC_CTYPE", "C.UTF-8");
+#endif
 }
 
 void useClassicDialogButtons()

@@ -62,6 +62,11 @@ private:
 // still check for leaks first.
 [[noreturn]] void leaveProcess(int code);
 
+// Before the application is made: where the locale's character type is not UTF-8 (a bare
+// "C", as containers and services have), uses C.UTF-8 for it and keeps every other category,
+// as Qt itself would, but without the notice Qt 6.8 prints there. Does nothing elsewhere.
+void useUtf8CharacterType();
+
 // Dialog buttons without icons, as classic message boxes have them; it also spares the icon
 // theme look-up when the first box opens. Installs itself as the application's style.
 void useClassicDialogButtons();
