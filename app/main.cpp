@@ -4,11 +4,15 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QLoggingCategory>
 #include <QTranslator>
 
 int main(int argc, char *argv[])
 {
     useUtf8CharacterType();
+    // Qt 6.8's Wayland client warns when a compositor says the keyboard left a surface already
+    // gone, as every compositor may once a window closes: nothing the player could act on.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.qpa.wayland.textinput.warning=false"));
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Puzzle"));
     QApplication::setDesktopFileName(QStringLiteral(PUZZLE_APP_ID));

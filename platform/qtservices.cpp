@@ -80,20 +80,27 @@ void useClassicDialogButtons()
 
 namespace {
 // Qt centres a box without a parent on the screen under the pointer; the game's screen is the
-// primary one.
+// primary one. Placed there before it is shown, so that Qt leaves the place alone (under Qt 6.8
+// a move at the show event no longer reaches the window manager before it places the box), and
+// once more at the show event, with the size the box has taken by then.
 class PrimaryScreenBox : public QMessageBox
 {
 public:
     using QMessageBox::QMessageBox;
 
-protected:
-    void showEvent(QShowEvent *event) override
+    void centreOnPrimaryScreen()
     {
-        QMessageBox::showEvent(event);
         // With one screen Qt centres it there already.
         const QScreen *screen = QGuiApplication::primaryScreen();
         if (screen && QGuiApplication::screens().size() > 1)
             move(screen->availableGeometry().center() - rect().center());
+    }
+
+protected:
+    void showEvent(QShowEvent *event) override
+    {
+        QMessageBox::showEvent(event);
+        centreOnPrimaryScreen();
     }
 };
 } // namespace
@@ -105,6 +112,8 @@ QtMessageBox::Answer QtMessageBox::MsgBox(const QString &prompt, Buttons buttons
     if (buttons == Buttons::OkCancel)
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
     box.setDefaultButton(QMessageBox::Ok);
+    box.adjustSize();
+    box.centreOnPrimaryScreen();
     return box.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
 }
 

@@ -319,10 +319,27 @@ private slots:
                 : r.convertToFormat(d.picture.format())
                       .scaled(shown.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         };
-        QVERIFY2(
-            std::any_of(right.cbegin(), right.cend(),
-                        [&](const QImage &r) { return !r.isNull() && normal(fitted(r)) == shown; }),
-            "not the reference picture");
+        // Qt 6.8 hands a CMYK JPEG back as CMYK and rounds its own conversion to RGB, where the
+        // loader (and Qt before) truncates: the same pixels, at most one level apart.
+        const auto same = [&](const QImage &r) {
+            const QImage ref = normal(fitted(r));
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+            if (r.format() == QImage::Format_CMYK8888 && ref.size() == shown.size()) {
+                for (int y = 0; y < ref.height(); ++y)
+                    for (int x = 0; x < ref.width(); ++x) {
+                        const QRgb a = ref.pixel(x, y), b = shown.pixel(x, y);
+                        if (std::abs(qRed(a) - qRed(b)) > 1 || std::abs(qGreen(a) - qGreen(b)) > 1
+                            || std::abs(qBlue(a) - qBlue(b)) > 1 || qAlpha(a) != qAlpha(b))
+                            return false;
+                    }
+                return true;
+            }
+#endif
+            return ref == shown;
+        };
+        QVERIFY2(std::any_of(right.cbegin(), right.cend(),
+                             [&](const QImage &r) { return !r.isNull() && same(r); }),
+                 "not the reference picture");
     }
 
     void cancellingADirectoryOrAVanishedFileChangesNothing()

@@ -9,7 +9,9 @@
 # ROOT is made when missing and kept, so a second run skips debootstrap and the packages. The
 # command runs in namespaces of its own: its mounts, processes and abstract sockets (X displays)
 # never meet the host's, and every process it started ends with it. Needs root, debootstrap,
-# unshare and ip. MIRROR names the archive (by default the one apt uses here).
+# unshare and ip. MIRROR names the archive (by default the one apt uses here). ROOT_NET=1 leaves
+# the command the network (tools/debcheck.sh installs its tools); nothing else may then run
+# displays on the host.
 set -euo pipefail
 
 run='env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin TERM=dumb'
@@ -26,12 +28,13 @@ if [[ ${1:-} == --inside ]]; then # ROOT SUITES COMMAND...: in private mount and
     # Packages with the network; then the command with loopback alone, so that its displays and
     # servers cannot meet the host's.
     chroot "$root" $run make -C /src/puzzle deps
+    [[ ${ROOT_NET:-} == 1 ]] && exec "$0" --offline "$root" "$@"
     exec unshare --net "$0" --offline "$root" "$@"
 fi
 if [[ ${1:-} == --offline ]]; then # ROOT COMMAND...
     root=$2
     shift 2
-    ip link set lo up
+    ip link set lo up 2>/dev/null || true
     exec chroot "$root" $run bash -c 'cd /src/puzzle && exec "$@"' - "$@"
 fi
 

@@ -11,9 +11,19 @@ source "$(dirname "$0")/lib.sh"
 export HOME=$E2E_TMP/home XDG_CONFIG_HOME=$E2E_TMP/home/.config XDG_DATA_HOME=$E2E_TMP/home/.local/share
 ext=$XDG_DATA_HOME/gnome-shell/extensions/e2e@puzzle
 mkdir -p "$ext" "$XDG_CONFIG_HOME/glib-2.0/settings"
-echo '{"uuid": "e2e@puzzle", "name": "e2e", "description": "e2e", "shell-version": ["43"]}' >"$ext/metadata.json"
-printf '%s\n' 'function init() {}' 'function enable() { global.context.unsafe_mode = true; }' \
-    'function disable() {}' >"$ext/extension.js"
+# Since GNOME 45 an extension is a module, and the shell loads only those made for its version.
+version=$(gnome-shell --version | sed -n 's/^GNOME Shell \([0-9]*\).*/\1/p')
+echo "{\"uuid\": \"e2e@puzzle\", \"name\": \"e2e\", \"description\": \"e2e\", \"shell-version\": [\"$version\"]}" >"$ext/metadata.json"
+if ((version >= 45)); then
+    printf '%s\n' "import Clutter from 'gi://Clutter';" "import Meta from 'gi://Meta';" \
+        "import * as Main from 'resource:///org/gnome/shell/ui/main.js';" \
+        'export default class { enable() { global.context.unsafe_mode = true; globalThis.e2eModules = {Clutter, Meta, Main}; } disable() {} }' \
+        >"$ext/extension.js"
+else
+    printf '%s\n' 'function init() {}' \
+        'function enable() { global.context.unsafe_mode = true; globalThis.e2eModules = {Clutter: imports.gi.Clutter, Meta: imports.gi.Meta, Main: imports.ui.main}; }' \
+        'function disable() {}' >"$ext/extension.js"
+fi
 printf '%s\n' '[org/gnome/shell]' "enabled-extensions=['e2e@puzzle']" \
     "welcome-dialog-last-shown-version='999'" >"$XDG_CONFIG_HOME/glib-2.0/settings/keyfile"
 export GSETTINGS_BACKEND=keyfile NO_AT_BRIDGE=1
@@ -51,7 +61,7 @@ shell() { # JS -> its value, as the shell gives it back (a string without quotes
     RESULT=${BASH_REMATCH[1]%\"}
 }
 # What the check asks the shell: a window's frame and state, the one in front, focus changes.
-tools='const C = imports.gi.Clutter, Meta = imports.gi.Meta;
+tools='const {Clutter: C, Meta, Main} = globalThis.e2eModules;
 const seat = C.get_default_backend().get_default_seat();
 global.win = t => global.display.list_all_windows().find(w => w.title === t);
 const time = () => C.get_current_event_time() * 1000;
@@ -95,6 +105,7 @@ global.display.connect("window-created", (display, w) => {
 // then gets no focus: this check has no use for it.
 Main.overview.show = () => {};
 "ready"'
+RESULT=
 ready() { shell 'global.context.unsafe_mode' && [[ $RESULT == true ]] && shell "$tools"; }
 for _ in $(seq 600); do ready && break; sleep 0.1; done
 [[ $RESULT == ready ]] || fail "gnome-shell did not start: $(tail -n5 "$OUT/$NAME-shell.log")"
@@ -102,9 +113,9 @@ for _ in $(seq 600); do ready && break; sleep 0.1; done
 # first click would, and its own animation over too. An open overview holds the pointer and
 # keeps windows from taking the focus.
 overview_closed() {
-    shell 'if (!Main.layoutManager._startingUp) Main.overview.hide();
-        !Main.layoutManager._startingUp && !Main.overview.visible &&
-        !Main.overview.animationInProgress && !global.stage.get_grab_actor()' &&
+    shell 'if (!e2eModules.Main.layoutManager._startingUp) e2eModules.Main.overview.hide();
+        !e2eModules.Main.layoutManager._startingUp && !e2eModules.Main.overview.visible &&
+        !e2eModules.Main.overview.animationInProgress && !global.stage.get_grab_actor()' &&
         [[ $RESULT == true ]]
 }
 eventually "the overview stays open" overview_closed
@@ -119,7 +130,7 @@ settles() { # DESCRIPTION CHECK [ARGS...]
     local what=$1
     shift
     for _ in $(seq 100); do "$@" 2>/dev/null && return 0; sleep 0.1; done
-    shell "(global.stage.get_grab_actor() ? 'a grab (' + global.stage.get_grab_actor() + ', grab op ' + global.display.get_grab_op() + ', modal ' + Main.modalCount + ', overview ' + Main.overview.visible + '); ' : '') + global.display.list_all_windows()
+    shell "(global.stage.get_grab_actor() ? 'a grab (' + global.stage.get_grab_actor() + ', grab op ' + global.display.get_grab_op() + ', modal ' + e2eModules.Main.modalCount + ', overview ' + e2eModules.Main.overview.visible + '); ' : '') + global.display.list_all_windows()
         .map(w => [w.title, w.get_frame_rect().x, w.get_frame_rect().y, w.has_focus(),
                    w.minimized].join(' ')).join(', ')" || true
     fail "$what; the shell shows (title x y focused minimized): $RESULT"

@@ -25,12 +25,17 @@ XDG_RUNTIME_DIR=$RUNTIME KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 "$E2E_TMP/kwin_wayl
 KWIN_PID=$!
 HELPER_PIDS+=($KWIN_PID)
 
+# KWin 6 speaks of windows where KWin 5 spoke of clients: every script gets the names of both.
+COMPAT='const windows = () => workspace.windowList ? workspace.windowList() : workspace.clientList();
+const activeWindow = () => workspace.windowList ? workspace.activeWindow : workspace.activeClient;
+const activate = w => { if (workspace.windowList) workspace.activeWindow = w; else workspace.activeClient = w; };
+const windowActivated = workspace.windowActivated || workspace.clientActivated;'
 # KWin runs scripts it is given over the bus; what they print lands in its log, tagged.
 SCRIPTS=0
 kwin() { # JS [keep], which may print(TAG + ...) -> RESULT; kept scripts stay loaded
     SCRIPTS=$((SCRIPTS + 1))
     local file=$E2E_TMP/script$SCRIPTS.js line
-    printf '%s\n' "const TAG = \"E2E$SCRIPTS \";" "$1" >"$file"
+    printf '%s\n' "const TAG = \"E2E$SCRIPTS \";" "$COMPAT" "$1" >"$file"
     gdbus call --session -d org.kde.KWin -o /Scripting -m org.kde.kwin.Scripting.loadScript \
         "$file" "e2e$SCRIPTS" >/dev/null || return 1
     gdbus call --session -d org.kde.KWin -o /Scripting -m org.kde.kwin.Scripting.start >/dev/null || return 1
@@ -48,27 +53,34 @@ started() { kwin 'print(TAG + "up")' && [[ $RESULT == up ]]; }
 for _ in $(seq 300); do started 2>/dev/null && break; sleep 0.1; done
 [[ ${RESULT:-} == up ]] || fail "kwin_wayland did not start: $(tail -n5 "$OUT/$NAME-kwin.log")"
 # Every activation, as KWin sees it: a loop would show as more than two lines a round.
-kwin 'workspace.clientActivated.connect(c => print("E2EFOCUS " + (c ? c.caption : "-"))); print(TAG + "ok")' keep ||
+kwin 'windowActivated.connect(c => print("E2EFOCUS " + (c ? c.caption : "-"))); print(TAG + "ok")' keep ||
     fail "cannot watch activations"
 # KWin reports "nobody" between two windows: only the windows count.
 focus_changes() { grep -ac "E2EFOCUS [^-]" "$OUT/$NAME-kwin.log" || true; }
 background_activations() { grep -ac "E2EFOCUS Puzzle$" "$OUT/$NAME-kwin.log" || true; }
 
 # KWin drops the box's leading blank from its caption.
-FIND='const find = t => workspace.clientList().find(c => c.caption.trim() === t.trim());'
+FIND='const find = t => windows().find(c => c.caption.trim() === t.trim());'
 window() { # TITLE -> X Y W H ACTIVE MINIMIZED RESIZABLE MAXIMIZABLE IN_FRONT
     kwin "$FIND
 const c = find('$1');
 let out = 'none';
 if (c) {
   const g = c.frameGeometry;
-  const above = workspace.clientList().filter(x => !x.minimized && (x.normalWindow || x.dialog)
+  const above = windows().filter(x => !x.minimized && (x.normalWindow || x.dialog)
                                            && x.stackingOrder > c.stackingOrder);
-  out = [g.x, g.y, g.width, g.height, workspace.activeClient === c ? 1 : 0, c.minimized ? 1 : 0,
-         c.resizeable ? 1 : 0, c.maximizable ? 1 : 0, above.length === 0 ? 1 : 0].join(' ');
+  // KWin 6 places windows at fractions of a pixel.
+  out = [g.x, g.y, g.width, g.height].map(Math.round).concat([activeWindow() === c ? 1 : 0,
+         c.minimized ? 1 : 0, c.resizeable ? 1 : 0, c.maximizable ? 1 : 0,
+         above.length === 0 ? 1 : 0]).join(' ');
 }
 print(TAG + out);" || return 1
     [[ $RESULT != none ]] && read -r X Y W H FOCUSED MINIMIZED RESIZABLE MAXIMIZABLE FRONT <<<"$RESULT"
+}
+describe_screen() {
+    kwin 'print(TAG + windows().map(c => [c.caption, c.frameGeometry.x, c.frameGeometry.y,
+        activeWindow() === c, c.minimized, c.stackingOrder].join(" ")).join(", "))' &&
+        echo "KWin shows (caption x y active minimized stacking): $RESULT"
 }
 act() { kwin "$FIND $1; print(TAG + 'done')"; } # JS with find(TITLE)
 board_in_front() { window Puzzle_3 && ((FOCUSED && FRONT && !MINIMIZED)); }
@@ -88,7 +100,7 @@ check_mode() { # MODE: wayland, or xcb through XWayland
     # The box, answered by closing it (which the game takes as OK), once it is there.
     box_up() { window ' Schermo attuale'; }
     for _ in $(seq 300); do box_up 2>/dev/null && break; sleep 0.1; done
-    box_up || { kwin 'print(TAG + workspace.clientList().map(c => "[" + c.caption + "]").join(","))' || true; fail "$mode: no resolution box; KWin shows ${RESULT:-}"; }
+    box_up || { kwin 'print(TAG + windows().map(c => "[" + c.caption + "]").join(","))' || true; fail "$mode: no resolution box; KWin shows ${RESULT:-}"; }
     act "find(' Schermo attuale').closeWindow()"
     eventually "$mode: no board in front" board_in_front
     ((W >= 924 && H >= 600 && !RESIZABLE && !MAXIMIZABLE)) ||
@@ -98,7 +110,7 @@ check_mode() { # MODE: wayland, or xcb through XWayland
     # A click on a point of the background the board does not cover, found anew each time.
     background() {
         if [[ -z $FAKEINPUT ]]; then
-            act "workspace.activeClient = find('Puzzle')"
+            act "activate(find('Puzzle'))"
             return
         fi
         local bx by

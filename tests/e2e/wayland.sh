@@ -8,7 +8,8 @@ source "$(dirname "$0")/lib.sh"
 start_display 1280x1024
 RUNTIME=$(mktemp -d)
 chmod 700 "$RUNTIME"
-XDG_RUNTIME_DIR=$RUNTIME weston --backend=x11-backend.so --width=1024 --height=768 \
+# --debug: weston tells its scene (every window's place, front to back) to weston-debug.
+XDG_RUNTIME_DIR=$RUNTIME weston --debug --backend=x11-backend.so --width=1024 --height=768 \
     --socket=puzzle-wl --idle-time=0 >"$OUT/$NAME-weston.log" 2>&1 &
 HELPER_PIDS+=($!)
 weston_window() { xwininfo -root -tree | awk '/Weston Compositor/ { print $1; exit }'; }
@@ -25,17 +26,20 @@ GAME_PID=$!
 
 screen() { import -window "$WESTON" "$OUT/$NAME-$1.png" || fail "no screenshot of weston"; }
 at() { xdotool mousemove --window "$WESTON" "$1" "$2"; }
-# The board's frame: the bounding box of all that is not the light-yellow background, below
-# weston's panel and the background's own title bar.
-board_box() { # SHOT -> "W H X Y"
-    convert "$OUT/$NAME-$1.png" -crop 1008x690+8+68 +repage -fill black -opaque '#FFFFC0' \
-        -fill white +opaque black -trim -format '%w %h %X %Y' info: | tr -d +
+# The board's frame, where weston shows it: "W H X Y FRONT", FRONT 1 when no other window of the
+# game lies above it. Weston places a window by rules of its own (10 in the middle, 14 in the
+# corner, over the background's title bar), so the place is asked, not guessed from pixels.
+board_box() {
+    XDG_RUNTIME_DIR=$RUNTIME WAYLAND_DISPLAY=puzzle-wl timeout 5 weston-debug scene-graph 2>/dev/null | awk "
+        /^[[:space:]]*View / { view++; board = index(\$0, \"'Puzzle_3'\") > 0; window = / PID /&& !/cursor|panel for|background for/ }
+        window && !first { first = view }
+        board && /position:/ { gsub(/[(),>-]/, \" \"); print \$4 - \$2, \$5 - \$3, \$2, \$3, first == view; exit }"
 }
-board_in_front() { # SHOT: a board-sized frame, the photograph in it
+board_in_front() { # SHOT: a board-sized frame in front, the photograph in it
+    local front
+    read -r BW BH BX BY front < <(board_box) || return 1
+    ((front && BW >= 924 && BW < 1000 && BH > 600)) || return 1
     screen "$1"
-    read -r BW BH BX BY < <(board_box "$1")
-    BX=$((BX + 8)) BY=$((BY + 68))
-    ((BW >= 924 && BW < 1000 && BH > 600)) || return 1
     # The photograph's middle, where the background would be light yellow.
     [[ $(pixel "$OUT/$NAME-$1.png" $((BX + 450)) $((BY + 250))) != FFFFC0* ]]
 }
