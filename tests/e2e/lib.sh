@@ -79,10 +79,19 @@ start_openbox() {
     wait_wm openbox
 }
 
+# The game's windows only: mutter 44 and later frames X11 windows with windows of a client of its
+# own, named as the windows they frame.
+game_window() { # NAME-REGEX -> the first window of the game's so named
+    local id
+    for id in $(xdotool search --onlyvisible --name "$1" 2>/dev/null); do
+        [[ $(xprop -id "$id" WM_CLASS 2>/dev/null) == *'"Puzzle"' ]] && echo "$id" && return 0
+    done
+    return 1
+}
 wait_window() { # NAME-REGEX -> window id; a slow start (sanitizers, no font cache) is no failure
     local id
     for _ in $(seq 600); do
-        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
+        id=$(game_window "$1" || true)
         if [[ -n $id ]]; then
             echo "$id"
             return 0
