@@ -131,6 +131,10 @@ void Window::Show()
     if (isVisible() && onWayland())
         hide();
     show();
+    // Shown anew under a compositor's own title bars (KWin 6), Qt 6.8 takes the title bar it
+    // drew itself before off the window's size, each time: a fixed size stays what it is.
+    if (m_fixedSize && size() != minimumSize())
+        resize(minimumSize());
     raise();
     activateWindow();
 }

@@ -30,6 +30,29 @@ COMPAT='const windows = () => workspace.windowList ? workspace.windowList() : wo
 const activeWindow = () => workspace.windowList ? workspace.activeWindow : workspace.activeClient;
 const activate = w => { if (workspace.windowList) workspace.activeWindow = w; else workspace.activeClient = w; };
 const windowActivated = workspace.windowActivated || workspace.clientActivated;'
+# KWin's X display: the lock of KWin 6 (which starts Xwayland at the first X client) or of the
+# Xwayland KWin 5 started.
+kwin_display() {
+    local lock pid
+    for lock in /tmp/.X*-lock; do
+        [[ -e $lock ]] || continue
+        pid=$(tr -d ' ' <"$lock")
+        if [[ $pid == "$KWIN_PID" || $(ps -o ppid= -p "$pid" 2>/dev/null | tr -d ' ') == "$KWIN_PID" ]]; then
+            lock=${lock#/tmp/.X}
+            echo ":${lock%-lock}"
+            return
+        fi
+    done
+}
+# KWin 6 leaves the lock and socket of its X display behind: removed once it is gone.
+after_cleanup() {
+    local lock n
+    for lock in /tmp/.X*-lock; do
+        [[ -e $lock && $(tr -d ' ' <"$lock") == "$KWIN_PID" ]] || continue
+        n=${lock#/tmp/.X}
+        rm -f "$lock" "/tmp/.X11-unix/X${n%-lock}"
+    done
+}
 # KWin runs scripts it is given over the bus; what they print lands in its log, tagged.
 SCRIPTS=0
 kwin() { # JS [keep], which may print(TAG + ...) -> RESULT; kept scripts stay loaded
@@ -91,7 +114,7 @@ check_mode() { # MODE: wayland, or xcb through XWayland
     local game_env=(QT_QPA_PLATFORM="$mode" XDG_RUNTIME_DIR="$RUNTIME" WAYLAND_DISPLAY=puzzle-kde)
     if [[ $mode == xcb ]]; then
         local x11
-        x11=$(ps -o args= --ppid "$KWIN_PID" | sed -n 's/^[^ ]*Xwayland \(:[0-9]*\) .*/\1/p' | head -n1)
+        x11=$(kwin_display)
         [[ -n $x11 ]] || fail "kwin_wayland started no Xwayland"
         game_env+=(DISPLAY="$x11" WAYLAND_DISPLAY=)
     fi
