@@ -53,10 +53,10 @@ if [[ ! -x $root/usr/bin/make ]]; then
     echo "debootstrap $release from $mirror into $root"
     debootstrap --variant=minbase --include=git,make,ca-certificates "$release" "$root" "$mirror" \
         >"$root.debootstrap.log" 2>&1 || { tail -n 20 "$root.debootstrap.log" >&2; exit 1; }
-    # unstable's index is valid for a week: a mirror's older copy is still the archive as it was.
-    if [[ $release == sid || $release == unstable ]]; then
-        echo 'Acquire::Check-Valid-Until "false";' >"$root/etc/apt/apt.conf.d/90valid-until"
-    fi
+fi
+# unstable's index is valid for a week: a mirror's older copy is still the archive as it was.
+if [[ $release == sid || $release == unstable ]]; then
+    echo 'Acquire::Check-Valid-Until "false";' >"$root/etc/apt/apt.conf.d/90valid-until"
 fi
 
 # The tree as a clean clone has it: what is committed, nothing of this tree's builds.
