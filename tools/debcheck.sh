@@ -15,7 +15,7 @@ mkdir -p "$WORK/a/puzzle" "$WORK/b/some/other/place/src"
 copy() { tar --exclude=./build --exclude=./.git -cf - . | tar -xf - -C "$1"; }
 
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-    blhc diffoscope-minimal autopkgtest >/dev/null
+    build-essential blhc diffoscope-minimal autopkgtest >/dev/null
 id builder >/dev/null 2>&1 || useradd --system --no-create-home --home-dir /nonexistent builder
 
 copy "$WORK/a/puzzle"
