@@ -179,6 +179,7 @@ size_t heardLength(const std::vector<qint16> &rec, const std::vector<qint16> &wa
 
 int main(int argc, char *argv[])
 {
+    useUtf8CharacterType(); // as the game starts: nothing printed under a bare C locale
     QCoreApplication app(argc, argv);
     if (argc < 3) {
         std::fprintf(stderr, "usage: soundcheck MODULE_DIR MONITOR_SOURCE\n");

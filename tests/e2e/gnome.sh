@@ -39,8 +39,10 @@ mkdir -p -m 1777 /tmp/.X11-unix 2>/dev/null || true # an X server of another che
     fail "/tmp/.X11-unix is not world-writable and sticky: Xwayland cannot start"
 RUNTIME=$(mktemp -d)
 chmod 700 "$RUNTIME"
+# GNOME 49 has no session manager to keep away.
+sm_disable=$(gnome-shell --help 2>&1 | grep -o -- --sm-disable || true)
 XDG_RUNTIME_DIR=$RUNTIME gnome-shell --wayland --headless --virtual-monitor 1280x1024 \
-    --wayland-display puzzle-gnome --sm-disable >"$OUT/$NAME-shell.log" 2>&1 &
+    --wayland-display puzzle-gnome $sm_disable >"$OUT/$NAME-shell.log" 2>&1 &
 SHELL_PID=$!
 HELPER_PIDS+=($SHELL_PID)
 # mutter leaves the lock files and sockets of its X displays behind: removed once it is gone.

@@ -46,8 +46,8 @@ check_wm() { # NAME
     start_game
     eventually "$wm: the board is not in front" board_on_top
     sfondo=$(background) || fail "$wm: no background window"
-    xprop -id "$sfondo" _NET_WM_STATE | grep -q MAXIMIZED_VERT || fail "$wm: background not maximized"
-    xprop -id "$sfondo" _NET_WM_STATE | grep -q MAXIMIZED_HORZ || fail "$wm: background not maximized"
+    maximized() { xprop -id "$sfondo" _NET_WM_STATE | grep MAXIMIZED_VERT | grep -q MAXIMIZED_HORZ; }
+    eventually "$wm: background not maximized" maximized
 
     # The hints a window manager acts on: minimum and maximum size both the board's size.
     hints=$(xprop -id "$BOARD" WM_NORMAL_HINTS)
