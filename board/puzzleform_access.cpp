@@ -10,6 +10,7 @@ void PuzzleForm::nameControls()
     Image4->setAccessibleName(QStringLiteral("Immagine di riferimento"));
     Lbl_Esatti->setAccessibleDescription(Label3->caption());
     Lbl_Errati->setAccessibleDescription(Label2->caption());
+    describeTiles();
 }
 
 namespace {

@@ -57,9 +57,14 @@ void KeyboardGrid::setGrid(int columns, const QList<PictureBox *> &cells, Pictur
     m_beside = beside;
     if (beside)
         beside->setKeyReachable(true);
-    if (m_position > besidePosition() || m_cells.isEmpty())
-        m_position = 0;
     update();
+}
+
+// Back to the first tile where the place is gone: a smaller grid, or the spare tile hidden.
+void KeyboardGrid::keepPlace()
+{
+    if (m_position > besidePosition() || (m_position == besidePosition() && !besideShown()))
+        m_position = 0;
 }
 
 bool KeyboardGrid::besideShown() const
@@ -69,9 +74,11 @@ bool KeyboardGrid::besideShown() const
 
 PictureBox *KeyboardGrid::current() const
 {
-    if (m_position == besidePosition())
-        return besideShown() ? m_beside.data() : nullptr;
-    return m_position < m_cells.size() ? m_cells[m_position].data() : nullptr;
+    if (m_position == besidePosition() && besideShown())
+        return m_beside;
+    if (m_position < m_cells.size())
+        return m_cells[m_position];
+    return m_cells.isEmpty() ? nullptr : m_cells.first().data();
 }
 
 bool KeyboardGrid::markShown() const
@@ -129,8 +136,7 @@ bool KeyboardGrid::key(int key, Qt::KeyboardModifiers modifiers)
     const int count = int(m_cells.size());
     if (count == 0)
         return false;
-    if (m_position > besidePosition() || (m_position == besidePosition() && !besideShown()))
-        m_position = 0;
+    keepPlace();
     const bool onBeside = m_position == besidePosition();
     const int row = onBeside ? m_rowBeforeBeside : m_position / m_columns;
     const int rowStart = row * m_columns;
@@ -208,7 +214,6 @@ void KeyboardGrid::act()
         drags->beginKeyed(place, place);
         return;
     }
-    QPointer<PictureBox> guard(place);
     drags->setKeyPlace(place);
     place->keyClick();
     drags->setKeyPlace(nullptr);
@@ -217,6 +222,7 @@ void KeyboardGrid::act()
 // Draws the frame where the keys point, and tells a screen reader where the focus went.
 void KeyboardGrid::update()
 {
+    keepPlace();
     const bool focused = m_area->isVisible() && m_area->hasFocus();
     PictureBox *place = focused ? current() : nullptr;
     QWidget *parent = place ? place->parentWidget() : nullptr;

@@ -36,6 +36,7 @@ private:
     bool key(int key, Qt::KeyboardModifiers modifiers);
     int besidePosition() const { return int(m_cells.size()); }
     bool besideShown() const;
+    void keepPlace();
     void go(int position);
     void act();
     void update();

@@ -468,6 +468,12 @@ private slots:
         QCOMPARE(b.form.Image3->tag(), QStringLiteral("1"));
         b.keyDrag(b.form.Image3, b.form.Image3);
         expectComplete(b);
+        QCOMPARE(b.keyPlace(), b.form.Image3);
+        b.form.mnu_Scambio->trigger(); // the spare place goes: the keys start again at the first
+        b.deal();
+        QVERIFY(b.tabToTiles());
+        QCOMPARE(b.keyPlace(), b.tile(0));
+        QVERIFY(b.form.keys()->markShown());
     }
 
     // What a screen reader reads (the events that carry it are checked end to end: this
