@@ -82,8 +82,9 @@ void PuzzleForm::createControls()
     }
     // Later controls lie above earlier ones; frames and buttons above them all.
     raiseUpperLayer(client());
+    // The tile area stays after the buttons in the focus chain: Tab goes round in the order of
+    // the tab indices (0, 2, 11), and the focus starts on "Mostra Puzzle" as before.
     m_keys = new KeyboardGrid(Frame1);
-    setTabOrder(Frame1, Cmd_Scambia);
     setTabOrder(Cmd_Scambia, Cmd_Esci);
     nameControls();
 

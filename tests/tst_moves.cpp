@@ -364,6 +364,7 @@ private slots:
         QFETCH(QList<int>, keys);
         QFETCH(int, place);
         Board b;
+        QVERIFY(b.form.Cmd_Scambia->hasFocus()); // a Space at once deals, never leaves
         QAction *methods[] = {b.form.mnu_Scambio, b.form.mnu_Scambio2, b.form.mnu_Clic};
         methods[method]->trigger();
         b.chooseGrid(grid);
@@ -387,8 +388,17 @@ private slots:
         QVERIFY(!b.form.keys()->markShown()); // the mouse in use
         b.key(Qt::Key_Right);
         QVERIFY(b.form.keys()->markShown());
+        // Round the tab stops: the tiles, "Mostra Puzzle", "Esci".
         b.key(Qt::Key_Tab);
-        QVERIFY(!b.form.keys()->markShown()); // the keys went to the buttons
+        QVERIFY(b.form.Cmd_Scambia->hasFocus());
+        QVERIFY(!b.form.keys()->markShown());
+        b.key(Qt::Key_Tab);
+        QVERIFY(b.form.Cmd_Esci->hasFocus());
+        b.key(Qt::Key_Tab);
+        QVERIFY(b.form.Frame1->hasFocus());
+        QVERIFY(b.form.keys()->markShown());
+        b.key(Qt::Key_Backtab, Qt::ShiftModifier);
+        QVERIFY(b.form.Cmd_Esci->hasFocus());
         QCOMPARE(b.tags(), dealt);
     }
 

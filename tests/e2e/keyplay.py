@@ -101,8 +101,12 @@ def eventually(what, check, seconds=15):
     fail(what)
 
 
+SENT = []
+
+
 def keys(*names):
     subprocess.run(["xdotool", "key", "--delay", "40", *names], check=True)
+    SENT.extend(names)
 
 
 def look_now():
@@ -263,3 +267,4 @@ elif sys.argv[2] == "press":
 elif sys.argv[2] == "play":
     final = play(sys.argv[3], sys.argv[4])
     print("ok %s: %s" % (sys.argv[3], " | ".join(final.texts)))
+    print("keys %s: %s" % (sys.argv[3], " ".join(SENT)))
