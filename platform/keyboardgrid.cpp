@@ -109,6 +109,8 @@ bool KeyboardGrid::eventFilter(QObject *watched, QEvent *event)
             m_watchedWindow = window;
         }
         // Said once Qt has announced the area itself, so that a screen reader ends on the place.
+        if (m_focused)
+            m_focused->setKeyFocus(false);
         m_focused = nullptr;
         QMetaObject::invokeMethod(this, &KeyboardGrid::update, Qt::QueuedConnection);
         break;

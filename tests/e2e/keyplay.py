@@ -42,47 +42,64 @@ def walk(node, depth=0):
         yield from walk(node.getChildAtIndex(i), depth + 1)
 
 
+NODES = []  # the buttons and labels of the board, found once: each look reads only these
+
+
+def nodes():
+    if not NODES:
+        window = board()
+        if window is None:
+            fail("no board in the accessibility tree")
+        NODES.extend(node for node, _ in walk(window)
+                     if node.getRoleName() in ("push button", "label"))
+    return NODES
+
+
 class Reading:
     """One look at the board: tiles by place, the spare, the focus, the labels."""
 
     def __init__(self):
-        window = board()
-        if window is None:
-            fail("no board in the accessibility tree")
         self.cells = {}  # place -> picture cell shown (0 for the gap), places from 0
-        self.columns = 0
         self.spare = None  # picture cell held, 0 for empty; None while not shown
         self.focus = None  # place with the keys, "spare", or the focused button's name
         self.texts = []
-        self.extents = {}
-        for node, _ in walk(window):
+        self.nodes = {}
+        try:
+            self.read()
+        except Exception:
+            NODES.clear()  # the tree changed: find the objects again
+            raise
+
+    def read(self):
+        for node in nodes():
             name = node.name or ""
             states = node.getState()
-            role = node.getRoleName()
             focused = states.contains(pyatspi.STATE_FOCUSED)
             match = PLACE.match(name)
             if match:
-                row, column = int(match.group(2)) - 1, int(match.group(3)) - 1
-                self.columns = max(self.columns, column + 1)
-                self.cells[(row, column)] = int(match.group(1) or 0)
+                place = (int(match.group(2)) - 1, int(match.group(3)) - 1)
+                self.cells[place] = int(match.group(1) or 0)
+                self.nodes[place] = node
                 if focused:
-                    self.focus = (row, column)
-                extent = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-                self.extents[(row, column)] = (extent.x, extent.y, extent.width, extent.height)
+                    self.focus = place
             elif name.startswith("Riserva"):
                 if states.contains(pyatspi.STATE_SHOWING):
                     held = re.search(r"tessera (\d+)", name)
                     self.spare = int(held.group(1)) if held else 0
-                    extent = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-                    self.extents["spare"] = (extent.x, extent.y, extent.width, extent.height)
+                    self.nodes["spare"] = node
                 if focused:
                     self.focus = "spare"
-            elif role == "push button" and focused:
-                self.focus = name
-            elif role == "label" and states.contains(pyatspi.STATE_SHOWING):
+            elif node.getRoleName() == "push button":
+                if focused:
+                    self.focus = name
+            elif states.contains(pyatspi.STATE_SHOWING):
                 self.texts.append(name)
         self.order = [self.cells[k] for k in sorted(self.cells)]
         self.places = sorted(self.cells)
+
+    def extent(self, place):
+        box = self.nodes[place].queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        return (box.x, box.y, box.width, box.height)
 
     def index(self, place):
         return len(self.places) if place == "spare" else self.places.index(place)
@@ -97,7 +114,7 @@ def eventually(what, check, seconds=15):
                 return look
         except Exception:  # the tree changes under a look: look again
             pass
-        time.sleep(0.1)
+        time.sleep(0.2)
     fail(what)
 
 
@@ -193,7 +210,7 @@ def play(method, shots):
             if look.spare == look.index(gap) + 1:
                 put("spare")  # picked up
                 if not checked:
-                    eventually_framed("%s/keys-click-frame.png" % shots, look.extents["spare"])
+                    eventually_framed("%s/keys-click-frame.png" % shots, look.extent("spare"))
                     checked = True
                 keys("space")  # put down on itself
                 eventually("the spare tile did not go back", lambda r: r.spare == 0)
@@ -211,7 +228,7 @@ def play(method, shots):
         source = look.places[look.order.index(want)]
         put(source)
         if not checked:
-            eventually_framed("%s/keys-%s-frame.png" % (shots, method), look.extents[source])
+            eventually_framed("%s/keys-%s-frame.png" % (shots, method), look.extent(source))
             checked = True
         look = go(look, target)
         keys("space")

@@ -19,6 +19,32 @@ HELPER_PIDS+=($!)
 listening() { grep -q '^listening' "$heard"; }
 eventually "no one listens to the accessibility bus" listening
 
+# Qt hands every key to the accessibility registry first and delivers it on the answer, or
+# after 100 ms without one, warning "QSpiApplication::keyEventError". On a busy machine Alt+O
+# then does not always leave its menu open (the Alt arrives after the O); the menu is asked for
+# again, after an Escape, until it opens.
+menu_by_keys() { # KEY INDEX
+    local before opened=
+    before=$(game_windows)
+    for _ in 1 2 3 4 5; do
+        xdotool windowfocus --sync "$BOARD" key "alt+$1"
+        for _ in $(seq 30); do
+            if more_windows_than "$before"; then
+                opened=1
+                break 2
+            fi
+            sleep 0.1
+        done
+        xdotool key Escape
+        eventually "the menu alt+$1 did not close" windows_back_to "$before"
+    done
+    [[ -n $opened ]] || fail "the menu alt+$1 did not open"
+    sleep 0.1
+    for ((i = 0; i < $2; i++)); do xdotool key Down; done
+    xdotool key Return
+    eventually "the menu alt+$1 did not close" windows_back_to "$before"
+}
+
 game() { # METHOD: deal with "Mostra Puzzle", then play to completion
     keyplay press "Mostra Puzzle"
     keyplay play "$1" "$OUT" || fail "$1: the game by keys did not finish"
@@ -26,9 +52,9 @@ game() { # METHOD: deal with "Mostra Puzzle", then play to completion
 }
 xdotool windowfocus --sync "$BOARD"
 game swap
-menu o 4 # Scambio in Due Tempi
+menu_by_keys o 4 # Scambio in Due Tempi
 game two-step
-menu o 5 # Con Click
+menu_by_keys o 5 # Con Click
 game click
 
 # What a screen reader read and heard: every tile in its place, the focus where the keys ended
@@ -46,5 +72,9 @@ for said in '^focus Tessera [0-9], riga 3, colonna 3' '^focus Riserva, tessera' 
     eventually "a screen reader never heard '$said': $(sort -u "$heard" | head -40)" heard_it
 done
 keyplay press "Esci"
-ends_well "Esci by keys" "$OUT/$NAME.log"
+ends_well "Esci by keys"
+# Nothing printed but the registry's late answers (above).
+if grep -v '^QSpiApplication::' "$OUT/$NAME.log" | grep -q .; then
+    fail "the game printed: $(cat "$OUT/$NAME.log")"
+fi
 echo "ok: three games by keys, ended with Esci; heard $(grep -c '^focus' "$heard") focus changes"
