@@ -2,6 +2,7 @@
 // The board window: its controls from the definition, the board state and board building.
 #include "puzzleform.h"
 
+#include "keyboardgrid.h"
 #include "twips.h"
 
 #include <QAction>
@@ -81,7 +82,11 @@ void PuzzleForm::createControls()
     }
     // Later controls lie above earlier ones; frames and buttons above them all.
     raiseUpperLayer(client());
+    // The tile area stays after the buttons in the focus chain: Tab goes round in the order of
+    // the tab indices (0, 2, 11), and the focus starts on "Mostra Puzzle" as before.
+    m_keys = new KeyboardGrid(Frame1);
     setTabOrder(Cmd_Scambia, Cmd_Esci);
+    nameControls();
 
     Image1->setPicture(builtInPicture(QString::fromLatin1(PhotoJpegResource)));
     const Picture bitmap = builtInPicture(QString::fromLatin1(PhotoBitmapResource));
@@ -182,17 +187,17 @@ void PuzzleForm::createMenus()
 void PuzzleForm::connectEvents()
 {
     connect(Cmd_Scambia, &QPushButton::clicked, this,
-            [this] { guarded([this] { Cmd_Scambia_Click(); }); });
+            [this] { handle([this] { Cmd_Scambia_Click(); }); });
     connect(Cmd_Esci, &QPushButton::clicked, this,
-            [this] { guarded([this] { Cmd_Esci_Click(); }); });
+            [this] { handle([this] { Cmd_Esci_Click(); }); });
     for (size_t i = 0; i < co_ri.size(); ++i) {
         const auto index = static_cast<Int16>(i);
         connect(co_ri[i], &QAction::triggered, this,
-                [this, index] { guarded([&] { co_ri_Click(index); }); });
+                [this, index] { handle([&] { co_ri_Click(index); }); });
     }
     const auto on = [this](QAction *action, void (PuzzleForm::*handler)()) {
         connect(action, &QAction::triggered, this,
-                [this, handler] { guarded([&] { (this->*handler)(); }); });
+                [this, handler] { handle([&] { (this->*handler)(); }); });
     };
     on(mnu_carica, &PuzzleForm::mnu_carica_Click);
     on(mnu_Guidato, &PuzzleForm::mnu_Guidato_Click);
@@ -204,18 +209,18 @@ void PuzzleForm::connectEvents()
     for (PictureBox *tile : Image2Array) {
         const auto index = static_cast<Int16>(tile->index());
         connect(tile, &PictureBox::Click, this,
-                [this, index] { guarded([&] { Image2_Click(index); }); });
+                [this, index] { handle([&] { Image2_Click(index); }); });
         connect(tile, &PictureBox::MouseDown, this,
-                [this, index] { guarded([&] { Image2_MouseDown(index); }); });
+                [this, index] { handle([&] { Image2_MouseDown(index); }); });
         connect(tile, &PictureBox::MouseUp, this,
-                [this, index] { guarded([&] { Image2_MouseUp(index); }); });
+                [this, index] { handle([&] { Image2_MouseUp(index); }); });
         connect(tile, &PictureBox::DragDrop, this, [this, index](PictureBox *source) {
-            guarded([&] { Image2_DragDrop(index, source); });
+            handle([&] { Image2_DragDrop(index, source); });
         });
     }
     connect(Image3, &PictureBox::DragDrop, this,
-            [this](PictureBox *source) { guarded([&] { Image3_DragDrop(source); }); });
-    connect(Image3, &PictureBox::Click, this, [this] { guarded([this] { Image3_Click(); }); });
+            [this](PictureBox *source) { handle([&] { Image3_DragDrop(source); }); });
+    connect(Image3, &PictureBox::Click, this, [this] { handle([this] { Image3_Click(); }); });
 }
 
 PictureBox *PuzzleForm::Image2(int index) const
@@ -283,6 +288,10 @@ void PuzzleForm::BuildBoard()
         Label5->setCaption(ClickInstruction);
     else if (SwapMode == True || TwoStepSwapMode == True)
         Label5->setCaption(DragInstruction);
+    // The keys follow the grid just laid out; the spare tile is a place only while it is shown.
+    m_keys->setGrid(ColCount,
+                    QList<PictureBox *>(Image2Array.begin(), Image2Array.begin() + TileCount),
+                    Image3);
 }
 
 void PuzzleForm::Form_Load()

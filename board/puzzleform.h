@@ -9,6 +9,7 @@
 
 #include <array>
 
+class KeyboardGrid;
 class QAction;
 class QMenu;
 
@@ -106,6 +107,8 @@ public:
     PictureBox *Image2(int index) const;
     // A control of the definition by id; null only outside the definition.
     QWidget *control(ControlId id) const;
+    // Play from the keyboard in the tile area.
+    KeyboardGrid *keys() const { return m_keys; }
 
     // --- handlers ---
     void Form_Load() override;
@@ -138,6 +141,15 @@ private:
     void create(PictureBox *&picture, const ControlSpec &entry, const QRectF &geometry);
     void createMenus();
     void connectEvents();
+    // Every event of the window, from either device, runs its handler and then tells a screen
+    // reader what each tile now shows.
+    template<typename Handler> void handle(Handler &&handler)
+    {
+        guarded(handler);
+        describeTiles();
+    }
+    void nameControls();
+    void describeTiles();
     void loadPictureFile(const QString &fileName);
     void BuildBoard();
     void MakePermutation();
@@ -150,4 +162,5 @@ private:
 
     const BoardDefinition &m_definition;
     RandomSource &m_random;
+    KeyboardGrid *m_keys = nullptr;
 };

@@ -99,6 +99,10 @@ PictureBox *DragManager::pictureAt(QWidget *topLevel, QPointF position)
 
 void DragManager::beginManual(PictureBox *source)
 {
+    if (m_keyPlace) {
+        beginKeyed(source, m_keyPlace);
+        return;
+    }
     QWidget *window = source->window();
     QPointF position;
     if (m_lastWindow && m_lastWindow == window->windowHandle())
@@ -127,9 +131,50 @@ void DragManager::begin(PictureBox *source, Mode mode, QPointF windowPosition)
 
 void DragManager::follow(QPointF windowPosition)
 {
+    show(windowPosition - m_grabOffset, pictureAt(m_window, windowPosition));
+}
+
+namespace {
+QPointF centreIn(QWidget *window, QWidget *place)
+{
+    return QPointF(place->mapTo(window, QPoint(0, 0))) + QRectF(place->rect()).center();
+}
+PictureBox *takesDrop(QWidget *place)
+{
+    auto *picture = qobject_cast<PictureBox *>(place);
+    return picture && picture->isVisible() && picture->isEnabled() ? picture : nullptr;
+}
+} // namespace
+
+void DragManager::beginKeyed(PictureBox *source, QWidget *place)
+{
+    begin(source, Mode::Manual, centreIn(source->window(), source));
+    followKeyed(place);
+}
+
+// The carried picture lies a third of the way down and across the place, so that what it
+// would land on still shows.
+void DragManager::followKeyed(QWidget *place)
+{
+    if (!isDragging() || !place || place->window() != m_window)
+        return;
+    const QPointF origin = place->mapTo(m_window, QPoint(0, 0));
+    show(origin + QPointF(place->width(), place->height()) / 3.0, takesDrop(place));
+}
+
+void DragManager::finishKeyed(QWidget *place)
+{
+    QPointer<PictureBox> source = m_source;
+    QPointer<PictureBox> target = place && place->window() == m_window ? takesDrop(place) : nullptr;
+    end();
+    if (source && target)
+        emit target->DragDrop(source, QRectF(target->rect()).center() * 15.0);
+}
+
+void DragManager::show(QPointF imageOrigin, PictureBox *target)
+{
     if (m_image)
-        m_image->move((windowPosition - m_grabOffset).toPoint());
-    PictureBox *target = pictureAt(m_window, windowPosition);
+        m_image->move(imageOrigin.toPoint());
     if (target == m_source)
         target = nullptr;
     if (target != m_target) {

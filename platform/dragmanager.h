@@ -35,6 +35,16 @@ public:
     // Keeps the drawn drag image above everything while controls are reordered.
     void keepOnTop() override;
 
+    // Keys stand in for the pointer: the control the keys point at is where a drag begins, is
+    // carried and is put down. A drag begun by a handler while a key is handled (setKeyPlace)
+    // is drawn there too; the mouse can still end any drag, and the keys any.
+    void setKeyPlace(QWidget *place) { m_keyPlace = place; }
+    void beginKeyed(PictureBox *source, QWidget *place);
+    void followKeyed(QWidget *place);
+    // Raises DragDrop on the place, the source included, if it is an enabled, visible picture
+    // control; anywhere else the drag ends with no drop.
+    void finishKeyed(QWidget *place);
+
     // The enabled, visible picture control under a point of a top-level window, if any.
     static PictureBox *pictureAt(QWidget *topLevel, QPointF position);
 
@@ -46,6 +56,7 @@ private:
     DragManager();
     void begin(PictureBox *source, Mode mode, QPointF windowPosition);
     void follow(QPointF windowPosition);
+    void show(QPointF imageOrigin, PictureBox *target);
     void finish(QPointF windowPosition);
     void end();
     bool filterMouse(QWindow *window, QEvent *event);
@@ -60,4 +71,5 @@ private:
     QPointF m_grabOffset;
     QPointF m_lastPosition;
     QPointer<QWindow> m_lastWindow;
+    QPointer<QWidget> m_keyPlace;
 };

@@ -3,19 +3,57 @@
 
 #include "upperlayer.h"
 
+#include <QAccessibleWidget>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+
+namespace {
+DragController *g_dragController = nullptr;
+
+// What a screen reader is told of a picture control: a picture, or a button where the keys can
+// reach it and act on it; focused while the keys point at it.
+class AccessiblePicture : public QAccessibleWidget
+{
+public:
+    explicit AccessiblePicture(PictureBox *picture)
+        : QAccessibleWidget(picture, QAccessible::Graphic)
+    { }
+    PictureBox *picture() const { return static_cast<PictureBox *>(widget()); }
+    QAccessible::Role role() const override
+    {
+        return picture()->keyReachable() ? QAccessible::Button : QAccessible::Graphic;
+    }
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        if (picture()->keyReachable()) {
+            state.focusable = true;
+            state.focused = picture()->keyFocus();
+        }
+        return state;
+    }
+};
+
+QAccessibleInterface *accessiblePicture(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("PictureBox") && object && object->isWidgetType())
+        return new AccessiblePicture(static_cast<PictureBox *>(object));
+    return nullptr;
+}
+} // namespace
 
 PictureBox::PictureBox(QWidget *parent, int index)
     : QWidget(parent)
     , TwipsPlaced(this)
     , m_index(index)
-{ }
-
-namespace {
-DragController *g_dragController = nullptr;
-} // namespace
+{
+    static const bool factory = [] {
+        QAccessible::installFactory(accessiblePicture);
+        return true;
+    }();
+    Q_UNUSED(factory);
+}
 
 void PictureBox::setDragController(DragController *controller)
 {
@@ -139,6 +177,18 @@ void PictureBox::mousePressEvent(QMouseEvent *event)
 void PictureBox::mouseDoubleClickEvent(QMouseEvent *event)
 {
     mousePressEvent(event);
+}
+
+void PictureBox::keyClick()
+{
+    const QPointF centre = toTwips(QRectF(rect()).center());
+    QPointer<PictureBox> self(this);
+    emit MouseDown(Qt::LeftButton, {}, centre);
+    if (!self)
+        return;
+    emit MouseUp(Qt::LeftButton, {}, centre);
+    if (self && isEnabled() && isVisible())
+        emit Click();
 }
 
 void PictureBox::mouseReleaseEvent(QMouseEvent *event)

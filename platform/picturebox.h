@@ -55,6 +55,15 @@ public:
     // The picture as drawn at the control's size; cached until picture or size change.
     QPixmap shownPixmap() const;
 
+    // A click made with a key: the events a mouse click on the control raises, in their order.
+    void keyClick();
+    // A place the keys can reach (a screen reader is told it can be focused and acted on), and
+    // whether the keys point at it now.
+    bool keyReachable() const { return m_keyReachable; }
+    void setKeyReachable(bool on) { m_keyReachable = on; }
+    bool keyFocus() const { return m_keyFocus; }
+    void setKeyFocus(bool on) { m_keyFocus = on; }
+
 signals:
     void Click();
     void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPointF twips);
@@ -79,6 +88,8 @@ private:
     DragMode m_dragMode = DragMode::Manual;
     bool m_dropHighlight = false;
     bool m_pressed = false;
+    bool m_keyReachable = false;
+    bool m_keyFocus = false;
     mutable QPixmap m_cache;
     mutable bool m_cacheValid = false;
 };

@@ -3,6 +3,7 @@
 
 // Scripted stand-ins for the outside world, recording what the game asked of it.
 
+#include "keyboardgrid.h"
 #include "puzzleform.h"
 #include "services.h"
 #include "sfondo.h"
@@ -196,5 +197,40 @@ struct Board
         release(to);
     }
     void deal() { click(form.Cmd_Scambia); }
+
+    // The keyboard: the tile area reached with Tab, places reached with the arrow keys.
+    void key(Qt::Key k, Qt::KeyboardModifiers modifiers = {})
+    {
+        QTest::keyClick(window(), k, modifiers);
+    }
+    PictureBox *keyPlace() { return form.keys()->current(); }
+    bool tabToTiles()
+    {
+        for (int i = 0; i < 8 && !form.Frame1->hasFocus(); ++i)
+            key(Qt::Key_Tab);
+        return form.Frame1->hasFocus();
+    }
+    void keyTo(QWidget *w)
+    {
+        QVERIFY(tabToTiles());
+        for (int i = 0; i < 40 && keyPlace() != w; ++i)
+            key(Qt::Key_Right);
+        QCOMPARE(keyPlace(), w);
+    }
+    void keyClick(QWidget *w)
+    {
+        keyTo(w);
+        key(Qt::Key_Space);
+    }
+    void keyDrag(QWidget *from, QWidget *to)
+    {
+        keyClick(from);
+        keyTo(to);
+        key(Qt::Key_Return);
+    }
+    // A click or a drag by either device.
+    bool byKeys = false;
+    void act(QWidget *w) { byKeys ? keyClick(w) : click(w); }
+    void carry(QWidget *from, QWidget *to) { byKeys ? keyDrag(from, to) : drag(from, to); }
     void chooseGrid(int index) { form.co_ri[static_cast<size_t>(index)]->trigger(); }
 };

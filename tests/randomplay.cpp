@@ -9,6 +9,7 @@
 #include "sfondo.h"
 
 #include <QApplication>
+#include <QKeySequence>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -66,8 +67,12 @@ public:
             QTest::keyClick(m_form.windowHandle(), Qt::Key_Escape);
             return QStringLiteral("Escape");
         }
-        if (roll < 150)
+        if (roll < 150) {
+            m_byKeys = pick(0, 1);
             return knowingMove();
+        }
+        if (roll < 300)
+            return key();
         return mouse();
     }
 
@@ -100,25 +105,31 @@ private:
                 ++gap;
             if (gap == m_form.TileCount) {
                 PictureBox *first = m_form.Image2(pick(0, std::max(0, m_form.TileCount - 1)));
-                QTest::mouseClick(window, Qt::LeftButton, {}, at(first));
-                return QStringLiteral("take %1").arg(first->objectName());
+                if (!keyClick(first))
+                    QTest::mouseClick(window, Qt::LeftButton, {}, at(first));
+                return QStringLiteral("take %1%2").arg(first->objectName(), how());
             }
             if (PictureBox *right = showing(gap)) {
-                QTest::mouseClick(window, Qt::LeftButton, {}, at(right));
-                return QStringLiteral("jump %1").arg(right->objectName());
+                if (!keyClick(right))
+                    QTest::mouseClick(window, Qt::LeftButton, {}, at(right));
+                return QStringLiteral("jump %1%2").arg(right->objectName(), how());
             }
-            const QPoint spare = at(m_form.Image3);
-            QTest::mousePress(window, Qt::LeftButton, {}, spare);
-            QTest::mouseMove(window, spare + QPoint(1, 1));
-            QTest::mouseRelease(window, Qt::LeftButton, {}, spare);
-            return QStringLiteral("put the spare back");
+            if (!keyDrag(m_form.Image3, m_form.Image3)) {
+                const QPoint spare = at(m_form.Image3);
+                QTest::mousePress(window, Qt::LeftButton, {}, spare);
+                QTest::mouseMove(window, spare + QPoint(1, 1));
+                QTest::mouseRelease(window, Qt::LeftButton, {}, spare);
+            }
+            return QStringLiteral("put the spare back%1").arg(how());
         }
         for (int i = 0; i < m_form.TileCount; ++i) {
             PictureBox *place = m_form.Image2(i);
             PictureBox *right = showing(i);
             if (place->tag() == QString::number(i) || !right || !right->isEnabled())
                 continue;
-            if (m_form.TwoStepSwapMode == PuzzleForm::True) {
+            if (keyDrag(right, place)) {
+                // the same in either method: Space picks up, Space puts down
+            } else if (m_form.TwoStepSwapMode == PuzzleForm::True) {
                 QTest::mouseClick(window, Qt::LeftButton, {}, at(right));
                 QTest::mouseClick(window, Qt::LeftButton, {}, at(place));
             } else {
@@ -128,9 +139,76 @@ private:
                 QTest::mouseMove(window, to);
                 QTest::mouseRelease(window, Qt::LeftButton, {}, to);
             }
-            return QStringLiteral("place %1 on %2").arg(right->objectName(), place->objectName());
+            return QStringLiteral("place %1 on %2%3")
+                .arg(right->objectName(), place->objectName(), how());
         }
         return QStringLiteral("nothing to place");
+    }
+
+    QString how() const { return m_byKeys ? QStringLiteral(" by keys") : QString(); }
+
+    // The keys to a place in the tile area: Tab to the area, then Right until there. False
+    // when the knowing move is the mouse's this time, or the keys cannot reach the place.
+    bool keyTo(PictureBox *place)
+    {
+        if (!m_byKeys)
+            return false;
+        focusTiles();
+        QWindow *window = m_form.windowHandle();
+        for (int i = 0; i < 32 && m_form.keys()->current() != place; ++i)
+            QTest::keyClick(window, Qt::Key_Right);
+        return m_form.keys()->current() == place;
+    }
+    void focusTiles()
+    {
+        for (int i = 0; i < 6 && !m_form.Frame1->hasFocus(); ++i)
+            QTest::keyClick(m_form.windowHandle(), Qt::Key_Tab);
+    }
+    bool keyClick(PictureBox *place)
+    {
+        if (!keyTo(place))
+            return false;
+        QTest::keyClick(m_form.windowHandle(), pick(0, 1) ? Qt::Key_Space : Qt::Key_Return);
+        return true;
+    }
+    bool keyDrag(PictureBox *from, PictureBox *to)
+    {
+        if (!keyClick(from))
+            return false;
+        keyTo(to);
+        QTest::keyClick(m_form.windowHandle(), Qt::Key_Space);
+        return true;
+    }
+
+    // Any key the tile area or the buttons take, wherever the focus is.
+    QString key()
+    {
+        static const std::pair<Qt::Key, Qt::KeyboardModifiers> keys[] = {
+            {Qt::Key_Tab, {}},
+            {Qt::Key_Backtab, Qt::ShiftModifier},
+            {Qt::Key_Left, {}},
+            {Qt::Key_Right, {}},
+            {Qt::Key_Up, {}},
+            {Qt::Key_Down, {}},
+            {Qt::Key_Home, {}},
+            {Qt::Key_End, {}},
+            {Qt::Key_Home, Qt::ControlModifier},
+            {Qt::Key_End, Qt::ControlModifier},
+            {Qt::Key_Space, {}},
+            {Qt::Key_Return, {}},
+            {Qt::Key_Enter, {}},
+            {Qt::Key_Escape, {}},
+        };
+        const auto &[k, modifiers] = keys[pick(0, int(std::size(keys)) - 1)];
+        // Most keys where they play; now and then the focus moves on.
+        if (k != Qt::Key_Tab && k != Qt::Key_Backtab && pick(0, 3))
+            focusTiles();
+        QTest::keyClick(m_form.windowHandle(), k, modifiers);
+        QWidget *focus = QApplication::focusWidget();
+        return QStringLiteral("key %1%2 on %3")
+            .arg(modifiers ? QStringLiteral("Ctrl+") : QString(),
+                 QKeySequence(k).toString(QKeySequence::PortableText),
+                 focus ? focus->objectName() : QStringLiteral("nothing"));
     }
 
     QPoint pointIn(QWidget *widget)
@@ -188,6 +266,7 @@ private:
     FakeFileDialog &m_dialog;
     QStringList m_files;
     QList<QWidget *> m_targets;
+    bool m_byKeys = false;
 };
 
 // What must hold after every event; an empty answer means all is well.
@@ -247,6 +326,17 @@ QString violation(PuzzleForm &f)
         return QStringLiteral("'Da posizionare' reads %1").arg(f.Lbl_Errati->caption());
     if (placed == f.TileCount && f.Label1->caption() != PuzzleForm::Congratulation)
         return QStringLiteral("a finished board without the congratulation");
+    if (f.keys()->markShown()) {
+        PictureBox *place = f.keys()->current();
+        const bool inPlay = place
+            && (place == f.Image3 ? f.Image3->isVisible()
+                                  : place->index() >= 0 && place->index() < f.TileCount);
+        if (!f.Frame1->hasFocus() || !inPlay)
+            return QStringLiteral("the keyboard frame is on %1 with the focus on %2")
+                .arg(place ? place->objectName() : QStringLiteral("nothing"),
+                     QApplication::focusWidget() ? QApplication::focusWidget()->objectName()
+                                                 : QStringLiteral("nothing"));
+    }
     return {};
 }
 

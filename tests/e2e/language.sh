@@ -47,20 +47,10 @@ check_language() { # LOCALE, as in LANG
     localedef -i "${1%.UTF-8}" -f UTF-8 "$locales/$1" 2>/dev/null || [[ -d $locales/$1 ]] ||
         fail "cannot make the locale $1"
     start_display 1024x768
-    local bus
-    # A bus of its own, whose accessibility bus keeps its socket in the check's own folders.
-    mkdir -p "$E2E_TMP/home" "$E2E_TMP/run"
-    chmod 700 "$E2E_TMP/run"
-    bus=$(HOME=$E2E_TMP/home XDG_RUNTIME_DIR=$E2E_TMP/run dbus-daemon --session --fork --print-address=1 --print-pid=1)
-    HELPER_PIDS+=("$(tail -n1 <<<"$bus")")
-    export DBUS_SESSION_BUS_ADDRESS
-    DBUS_SESSION_BUS_ADDRESS=$(head -n1 <<<"$bus")
-    # The accessibility bus is up before the game, which then publishes its windows there.
-    gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus \
-        --method org.a11y.Bus.GetAddress >/dev/null || fail "no accessibility bus"
+    start_accessibility_bus
     start_openbox
     GAME_DIR=$folder # the dialog opens in the folder the game started in
-    GAME_ENV=(LANG="$1" LOCPATH="$locales" TZ=UTC HOME="$E2E_TMP/home" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1)
+    GAME_ENV=(LANG="$1" LOCPATH="$locales" TZ=UTC "${ACCESSIBLE_GAME[@]}")
     start_game 2>"$OUT/$NAME-$1.log"
     menu i 0 opens-dialog # Carica_da_File
     wait_window '^Apri$' >/dev/null

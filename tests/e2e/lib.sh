@@ -88,6 +88,22 @@ game_window() { # NAME-REGEX -> the first window of the game's so named
     done
     return 1
 }
+# A session bus of its own, whose accessibility bus keeps its socket in the check's own folders;
+# started before the game, which then publishes its windows there (with ACCESSIBLE_GAME in
+# GAME_ENV).
+start_accessibility_bus() {
+    local bus
+    mkdir -p "$E2E_TMP/home" "$E2E_TMP/run"
+    chmod 700 "$E2E_TMP/run"
+    bus=$(HOME=$E2E_TMP/home XDG_RUNTIME_DIR=$E2E_TMP/run dbus-daemon --session --fork --print-address=1 --print-pid=1)
+    HELPER_PIDS+=("$(tail -n1 <<<"$bus")")
+    export DBUS_SESSION_BUS_ADDRESS
+    DBUS_SESSION_BUS_ADDRESS=$(head -n1 <<<"$bus")
+    gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus \
+        --method org.a11y.Bus.GetAddress >/dev/null || fail "no accessibility bus"
+}
+ACCESSIBLE_GAME=(HOME="$E2E_TMP/home" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1)
+
 wait_window() { # NAME-REGEX -> window id; a slow start (sanitizers, no font cache) is no failure
     local id
     for _ in $(seq 600); do
