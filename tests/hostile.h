@@ -433,4 +433,44 @@ inline QByteArray pngWithCompressedText(const QImage &image, int count, qsizetyp
     return png.left(idat) + text.repeated(count) + png.mid(idat);
 }
 
+// A 1 x 1 GIF of 2 colours whose one pixel is colour 257, in codes of 10 bits: clear (512), 257,
+// end (513).
+inline QByteArray gifOfColour257()
+{
+    QByteArray wide = gif();
+    wide[6] = wide[8] = wide[32] = wide[34] = '\1';
+    const qsizetype codes = wide.indexOf(QByteArray("\x02\x03\x44", 3));
+    return wide.left(codes) + QByteArray("\x09\x04\x00\x06\x14\x20\x00;", 8);
+}
+
+// A 4 x 4 PNG of a 3-colour palette with one pixel of colour 3, or with transparency for 4.
+inline QByteArray pngPastItsPalette(bool opacities)
+{
+    QImage indexed(4, 4, QImage::Format_Indexed8);
+    indexed.setColorTable({qRgb(200, 0, 0), qRgb(0, 200, 0), qRgb(0, 0, 200)});
+    indexed.fill(0);
+    if (!opacities)
+        indexed.scanLine(2)[2] = 3; // past what setPixel allows
+    const QByteArray png = encoded(indexed, "PNG");
+    if (!opacities)
+        return png;
+    const qsizetype idat = png.indexOf("IDAT") - 4;
+    return png.left(idat) + pngChunk("tRNS", "\x10\x20\x30\x40") + png.mid(idat);
+}
+
+// An icon whose directory says 16 x 16, its bitmap 32 x 32: read at the first, checked at the
+// second.
+inline QByteArray icoSmallerThanItsBitmap()
+{
+    QByteArray ico = encoded(scene(32, 32), "ICO");
+    ico[6] = ico[7] = 16;
+    return ico;
+}
+
+// An 8-bit icon of 2 colours with a pixel of colour 5.
+inline QByteArray icoOfColour5()
+{
+    return bitmapIcon(8, {qRgb(200, 0, 0), qRgb(0, 0, 200)}, QByteArray(15, 1) + '\5');
+}
+
 } // namespace testpictures

@@ -191,38 +191,15 @@ private slots:
             << "image.gif" << oneColourGif(QSize(1, 1), QSize(65535, 65535));
         QTest::newRow("interlaced gif image 65535 x 1831 on a 1 x 1 screen")
             << "interlaced.gif" << oneColourGif(QSize(1, 1), QSize(65535, 1831), true);
-        QTest::newRow("gif colour 257 of 2, in 10-bit codes") << "wide.gif" << [] {
-            QByteArray wide = gif(); // 1 x 1: clear (512), 257, end (513)
-            wide[6] = wide[8] = wide[32] = wide[34] = '\1';
-            const qsizetype codes = wide.indexOf(QByteArray("\x02\x03\x44", 3));
-            return wide.left(codes) + QByteArray("\x09\x04\x00\x06\x14\x20\x00;", 8);
-        }();
-        const QImage palette = [] {
-            QImage indexed(4, 4, QImage::Format_Indexed8);
-            indexed.setColorTable({qRgb(200, 0, 0), qRgb(0, 200, 0), qRgb(0, 0, 200)});
-            indexed.fill(0);
-            return indexed;
-        }();
-        QTest::newRow("png colour 3 of 3") << "palette.png" << [&] {
-            QImage past = palette;
-            past.scanLine(2)[2] = 3; // past what setPixel allows
-            return encoded(past, "PNG");
-        }();
-        QTest::newRow("png transparency for 4 colours of 3") << "opacities.png" << [&] {
-            const QByteArray png = encoded(palette, "PNG");
-            const qsizetype idat = png.indexOf("IDAT") - 4;
-            return png.left(idat) + pngChunk("tRNS", "\x10\x20\x30\x40") + png.mid(idat);
-        }();
+        QTest::newRow("gif colour 257 of 2, in 10-bit codes") << "wide.gif" << gifOfColour257();
+        QTest::newRow("png colour 3 of 3") << "palette.png" << pngPastItsPalette(false);
+        QTest::newRow("png transparency for 4 colours of 3")
+            << "opacities.png" << pngPastItsPalette(true);
         QTest::newRow("png inflating 64 MB past its one row")
             << "inflating.png" << pngInflatingPastItsRow(64 << 20);
-        QTest::newRow("icon directory 16 x 16, bitmap 32 x 32") << "sizes.ico" << [] {
-            QByteArray ico = encoded(scene(32, 32), "ICO");
-            ico[6] = ico[7] = 16;
-            return ico;
-        }();
-        QTest::newRow("icon colour 5 of 2")
-            << "colours.ico"
-            << bitmapIcon(8, {qRgb(200, 0, 0), qRgb(0, 0, 200)}, QByteArray(15, 1) + '\5');
+        QTest::newRow("icon directory 16 x 16, bitmap 32 x 32")
+            << "sizes.ico" << icoSmallerThanItsBitmap();
+        QTest::newRow("icon colour 5 of 2") << "colours.ico" << icoOfColour5();
     }
     void aFileThatIsNoGoodPictureChangesNothing()
     {
