@@ -242,6 +242,8 @@ public:
 
         // The part of the image on its screen; the screen around it is transparent.
         const int left = std::min(x, screen.width), right = std::min(x + width, screen.width);
+        if (shown == 0 || left == right)
+            refuse(); // an image wholly off its screen: not one pixel from the file
         const bool covers = x == 0 && y == 0 && width >= screen.width && height >= screen.height;
         RowScaler scaler(QSize(screen.width, screen.height),
                          fittedSize(QSize(screen.width, screen.height), load.box),

@@ -192,6 +192,11 @@ private slots:
         QTest::newRow("interlaced gif image 65535 x 1831 on a 1 x 1 screen")
             << "interlaced.gif" << oneColourGif(QSize(1, 1), QSize(65535, 1831), true);
         QTest::newRow("gif colour 257 of 2, in 10-bit codes") << "wide.gif" << gifOfColour257();
+        QTest::newRow("gif image right of its screen") << "off.gif" << [] {
+            QByteArray off = oneColourGif(QSize(2, 2), QSize(2, 2));
+            off[20] = 2; // the image's left edge
+            return off;
+        }();
         QTest::newRow("png colour 3 of 3") << "palette.png" << pngPastItsPalette(false);
         QTest::newRow("png transparency for 4 colours of 3")
             << "opacities.png" << pngPastItsPalette(true);
