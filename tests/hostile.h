@@ -316,8 +316,8 @@ inline QByteArray largeGif()
         detailed(160, 120).convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither));
 }
 
-// A GIF whose one image, of one colour, is `width` x `height` on a screen of its own size, its
-// codes as short as LZW allows (strings of 1, 2, 3... pixels, then the longest again and again).
+// A GIF whose one image, of one colour, lies at the top left of its screen, the sizes given;
+// its codes as few as LZW allows (strings of 1, 2, 3... pixels, then the longest again and again).
 inline QByteArray oneColourGif(QSize screen, QSize image, bool interlaced = false)
 {
     QByteArray b("GIF89a");
