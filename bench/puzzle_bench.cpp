@@ -188,6 +188,19 @@ int makeHostile(const QString &folder)
         {"cut-pixels.bmp", encoded(photo, "BMP").chopped(100000)},
         {"past-end-pixels.bmp", bmpDataPastEnd(photo)},
         {"cut-first-frame.gif", largeGif().chopped(3000)},
+        // Sizes and counts one header states and another, or the data, contradicts.
+        {"gif-image-65535x65535-on-1x1-screen.gif", oneColourGif(QSize(1, 1), QSize(65535, 65535))},
+        {"gif-interlaced-65535x1831-on-1x1-screen.gif",
+         oneColourGif(QSize(1, 1), QSize(65535, 1831), true)},
+        {"ok-gif-image-8000x8000-on-1x1-screen.gif", oneColourGif(QSize(1, 1), QSize(8000, 8000))},
+        {"gif-colour-257-of-2.gif", gifOfColour257()},
+        {"ok-png-31-comments-inflating-to-248mb.png",
+         pngWithCompressedText(photo, 31, (8 << 20) - 4096)},
+        {"png-inflating-10gb-past-its-row.png", pngInflatingPastItsRow(qint64(10) << 30)},
+        {"png-colour-past-palette.png", pngPastItsPalette(false)},
+        {"png-transparency-past-palette.png", pngPastItsPalette(true)},
+        {"ico-directory-16x16-bitmap-32x32.ico", icoSmallerThanItsBitmap()},
+        {"ico-colour-past-table.ico", icoOfColour5()},
         {"claims-12000x12000.png",
          [] {
              QImage blank(12000, 12000, QImage::Format_Mono);

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// GIF: the first image, on its screen. Its codes must make every one of its pixels, each a
+// GIF: the first image, on its screen. Its codes must make every one of its pixels shown, each a
 // colour of its table (or the transparent one); the screen around it stays transparent.
 #include "codec.h"
 
 #include <QIODevice>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -122,6 +123,10 @@ private:
                 refuse(); // a code the table does not hold yet
             if (c >= clear && c != m_next && m_previous < 0)
                 refuse();
+            // Past 8 bits a root's colour is none a table of 256 holds (nor the transparent
+            // one); every string's pixels are roots once sent alone.
+            if (c < clear && c > 255)
+                refuse();
             if (m_previous >= 0 && m_next < 4096) {
                 const int first
                     = c == m_next ? m_first[std::size_t(m_previous)] : m_first[std::size_t(c)];
@@ -226,11 +231,19 @@ public:
         const int codeSize = in.byte();
         if (width == 0 || height == 0 || colours.empty() || codeSize < 1 || codeSize > 11)
             refuse();
-        const qint64 pixels = qint64(width) * height;
+        // The image counts as the file states it, whatever part of it the screen shows.
+        if (qint64(width) * height > load.limits.pixels)
+            refuse();
+        // The image's rows on the screen, from its top; the codes past the last are never read.
+        const int shown = std::clamp(screen.height - y, 0, height);
+        const bool interlaced = imageFlags & 0x40;
+        const qint64 pixels = qint64(width) * (interlaced ? height : shown);
         Lzw codes(in, codeSize, 3 * pixels + 4096);
 
         // The part of the image on its screen; the screen around it is transparent.
         const int left = std::min(x, screen.width), right = std::min(x + width, screen.width);
+        if (shown == 0 || left == right)
+            refuse(); // an image wholly off its screen: not one pixel from the file
         const bool covers = x == 0 && y == 0 && width >= screen.width && height >= screen.height;
         RowScaler scaler(QSize(screen.width, screen.height),
                          fittedSize(QSize(screen.width, screen.height), load.box),
@@ -258,25 +271,30 @@ public:
         for (int row = 0; row < std::min(y, screen.height); ++row)
             clearRow(row);
         std::vector<uchar> indices;
-        if (imageFlags & 0x40) { // interlaced: the rows in order only once all have come
-            if (pixels > load.limits.memoryBytes)
+        if (interlaced) { // the rows in order only once all shown have come
+            if (qint64(shown) * width > load.limits.memoryBytes)
                 refuse();
-            indices.resize(std::size_t(pixels));
-            for (int i = 0; i < height; ++i)
-                if (!codes.fill(indices.data() + qint64(interlacedRow(i, height)) * width, width))
+            indices.resize(std::size_t(shown) * std::size_t(width));
+            std::vector<uchar> unshown(static_cast<std::size_t>(width));
+            for (int i = 0, come = 0; come < shown; ++i) {
+                const int row = interlacedRow(i, height);
+                uchar *to = row < shown ? indices.data() + qint64(row) * width : unshown.data();
+                if (row < 0 || !codes.fill(to, width))
                     refuse();
-            for (int row = y; row < std::min(y + height, screen.height); ++row)
-                colourRow(row, indices.data() + qint64(row - y) * width);
+                come += row < shown;
+            }
+            for (int row = 0; row < shown; ++row)
+                colourRow(y + row, indices.data() + qint64(row) * width);
         } else {
             indices.resize(std::size_t(width));
-            for (int row = y; row < y + height; ++row) {
+            for (int row = y; row < y + shown; ++row) {
                 if (!codes.fill(indices.data(), width))
                     refuse(); // the codes ran out before the pixels
-                if (row < screen.height)
-                    colourRow(row, indices.data());
+                colourRow(row, indices.data());
             }
         }
-        codes.finish();
+        if (shown == height)
+            codes.finish();
         for (int row = std::min(y + height, screen.height); row < screen.height; ++row)
             clearRow(row);
         return scaler.finish();

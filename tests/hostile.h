@@ -10,6 +10,7 @@
 #include <cstring>
 #include <jpeglib.h>
 #include <png.h>
+#include <zlib.h>
 
 namespace testpictures {
 
@@ -177,6 +178,31 @@ inline QByteArray icoHolding(const QByteArray &png)
     return ico + png;
 }
 
+// A 4 x 4 bitmap icon of 1, 2, 4 or 8 bits a pixel: its colour table, its rows as the file
+// holds them (bottom first), and a mask that leaves every pixel opaque.
+inline QByteArray bitmapIcon(int bits, const QList<QRgb> &table, const QByteArray &rows)
+{
+    QByteArray ico("\0\0\1\0\1\0\4\4\0\0\1\0", 12);
+    ico.append(char(bits)).append('\0');
+    QByteArray bitmap(40, '\0');
+    const auto put = [&](int at, quint32 value) {
+        for (int i = 0; i < 4; ++i)
+            bitmap[at + i] = char(value >> (8 * i));
+    };
+    put(0, 40);
+    put(4, 4);
+    put(8, 8); // the colours and the mask
+    put(12, 1 | bits << 16);
+    put(32, quint32(table.size()));
+    for (const QRgb c : table)
+        bitmap.append(char(qBlue(c))).append(char(qGreen(c))).append(char(qRed(c))).append('\0');
+    bitmap.append(rows).append(QByteArray(16, '\0'));
+    const quint32 size = quint32(bitmap.size()), offset = 22;
+    ico.append(reinterpret_cast<const char *>(&size), 4)
+        .append(reinterpret_cast<const char *>(&offset), 4);
+    return ico + bitmap;
+}
+
 inline QByteArray topDownBmp(const QImage &image)
 {
     // Rows top first, as the negative height says.
@@ -196,26 +222,28 @@ inline QByteArray bmpDataPastEnd(const QImage &image)
     return bmp;
 }
 
-// A 64 x 64 bitmap of 8-bit run-length codes, its palette from `indexed`'s.
-inline QByteArray rleBmp(const QImage &indexed, const QByteArray &codes)
+// A 64 x 64 bitmap of 8-bit (or 4-bit) run-length codes, its palette from `indexed`'s.
+inline QByteArray rleBmp(const QImage &indexed, const QByteArray &codes, bool four = false)
 {
     QByteArray bmp = encoded(indexed, "BMP");
-    const quint16 bits = 8; // Qt writes few colours in 4 bits
-    const quint32 rle8 = 1;
+    const quint16 bits = four ? 4 : 8; // Qt writes few colours in 4 bits
+    const quint32 rle = four ? 2 : 1;
     std::memcpy(bmp.data() + 28, &bits, 2);
-    std::memcpy(bmp.data() + 30, &rle8, 4);
+    std::memcpy(bmp.data() + 30, &rle, 4);
     return bmp.left(quint8(bmp[10]) | quint8(bmp[11]) << 8) + codes;
 }
 
 // Run-length codes for an image whose rows are each of one colour: a run per row, bottom first.
-inline QByteArray rowRuns(const QImage &indexed)
+inline QByteArray rowRuns(const QImage &indexed, bool four = false)
 {
     QByteArray codes;
-    for (int y = indexed.height() - 1; y >= 0; --y)
+    for (int y = indexed.height() - 1; y >= 0; --y) {
+        const int index = indexed.pixelIndex(0, y);
         codes.append(char(indexed.width()))
-            .append(char(indexed.pixelIndex(0, y)))
+            .append(char(four ? index << 4 | index : index))
             .append('\0')
             .append('\0');
+    }
     return codes.append("\0\1", 2);
 }
 
@@ -229,8 +257,9 @@ inline QImage stripes()
     return image;
 }
 
-// A GIF of an indexed picture, its codes uncompressed: 9 bits a pixel, in several sub-blocks.
-inline QByteArray uncompressedGif(const QImage &image)
+// A GIF of an indexed picture, its codes uncompressed: 9 bits a pixel, in several sub-blocks;
+// interlaced, its rows in four passes.
+inline QByteArray uncompressedGif(const QImage &image, bool interlaced = false)
 {
     const int width = image.width(), height = image.height();
     QByteArray b("GIF89a");
@@ -244,7 +273,7 @@ inline QByteArray uncompressedGif(const QImage &image)
         b.append(char(qRed(c))).append(char(qGreen(c))).append(char(qBlue(c)));
     }
     b.append("\x2c\0\0\0\0", 5).append(b.mid(6, 4));
-    b.append('\0').append('\x08'); // no local table; 8-bit codes
+    b.append(interlaced ? '\x40' : '\0').append('\x08'); // no local table; 8-bit codes
     // A clear code before every 254 pixels keeps codes 9 bits wide.
     QByteArray codes;
     codes.reserve(qsizetype(width) * height * 9 / 8 + 16);
@@ -255,8 +284,14 @@ inline QByteArray uncompressedGif(const QImage &image)
         for (count += 9; count >= 8; count -= 8, bits >>= 8)
             codes.append(char(bits & 0xff));
     };
+    QList<int> rows;
+    for (const auto &[start, step] : interlaced
+             ? QList<std::pair<int, int>> {{0, 8}, {4, 8}, {2, 4}, {1, 2}}
+             : QList<std::pair<int, int>> {{0, 1}})
+        for (int y = start; y < height; y += step)
+            rows << y;
     qint64 i = 0;
-    for (int y = 0; y < height; ++y) {
+    for (const int y : rows) {
         const uchar *line = image.constScanLine(y);
         for (int x = 0; x < width; ++x, ++i) {
             if (i % 254 == 0)
@@ -279,6 +314,163 @@ inline QByteArray largeGif()
 {
     return uncompressedGif(
         detailed(160, 120).convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither));
+}
+
+// A GIF whose one image, of one colour, lies at the top left of its screen, the sizes given;
+// its codes as few as LZW allows (strings of 1, 2, 3... pixels, then the longest again and again).
+inline QByteArray oneColourGif(QSize screen, QSize image, bool interlaced = false)
+{
+    QByteArray b("GIF89a");
+    const auto u16 = [&](int value) {
+        b.append(char(value & 0xff)).append(char(value >> 8));
+    };
+    u16(screen.width());
+    u16(screen.height());
+    b.append("\x80\0\0\x20\x40\x60\xff\xff\xff", 9); // 2 colours
+    b.append(',');
+    u16(0);
+    u16(0);
+    u16(image.width());
+    u16(image.height());
+    b.append(interlaced ? '\x40' : '\0').append('\x02'); // codes of 3 bits and up
+    QByteArray codes;
+    quint32 bits = 0;
+    int held = 0, size = 3, next = 6;
+    bool previous = false;
+    const auto put = [&](int code) { // as the decoder's table grows, so do the codes
+        bits |= quint32(code) << held;
+        for (held += size; held >= 8; held -= 8, bits >>= 8)
+            codes.append(char(bits & 0xff));
+        if (previous && next < 4096 && ++next == 1 << size && size < 12)
+            ++size;
+        previous = true;
+    };
+    put(4); // clear
+    previous = false;
+    put(0);
+    qint64 left = qint64(image.width()) * image.height() - 1;
+    for (int length = 2; left > 0; left -= length) {
+        const int code = std::min(next, 4095);
+        length = code - 4;
+        put(code);
+    }
+    put(5);
+    if (held > 0)
+        codes.append(char(bits & 0xff));
+    for (qsizetype at = 0; at < codes.size(); at += 255) {
+        const qsizetype size = std::min<qsizetype>(255, codes.size() - at);
+        b.append(char(size)).append(codes.constData() + at, size);
+    }
+    return b.append('\0').append(';');
+}
+
+// A PNG's chunk, its length and checksum around it.
+inline QByteArray pngChunk(const char *type, const QByteArray &data)
+{
+    QByteArray chunk(4, '\0');
+    const quint32 length = quint32(data.size());
+    for (int i = 0; i < 4; ++i)
+        chunk[i] = char(length >> (24 - 8 * i));
+    chunk.append(type, 4).append(data);
+    const uLong crc
+        = crc32(0, reinterpret_cast<const Bytef *>(chunk.constData() + 4), uInt(chunk.size() - 4));
+    for (int i = 0; i < 4; ++i)
+        chunk.append(char(crc >> (24 - 8 * i)));
+    return chunk;
+}
+
+inline QByteArray zlibbed(const QByteArray &data)
+{
+    uLongf size = compressBound(uLong(data.size()));
+    QByteArray out(qsizetype(size), '\0');
+    compress2(reinterpret_cast<Bytef *>(out.data()), &size,
+              reinterpret_cast<const Bytef *>(data.constData()), uLong(data.size()), 9);
+    return out.left(qsizetype(size));
+}
+
+// A 1 x 1 grey PNG whose image data inflates to `extra` zero bytes past its one row.
+inline QByteArray pngInflatingPastItsRow(qint64 extra)
+{
+    z_stream z {};
+    deflateInit(&z, 9);
+    QByteArray stream;
+    const auto deflated = [&](const QByteArray &in, int flush) {
+        QByteArray out(qsizetype(deflateBound(&z, uLong(in.size())) + 64), '\0');
+        z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(in.constData()));
+        z.avail_in = uInt(in.size());
+        z.next_out = reinterpret_cast<Bytef *>(out.data());
+        z.avail_out = uInt(out.size());
+        deflate(&z, flush);
+        return out.left(out.size() - qsizetype(z.avail_out));
+    };
+    const QByteArray row("\0\x80", 2), zeros(1 << 20, '\0');
+    stream = deflated(row, Z_FULL_FLUSH);
+    // A block that stands alone, made once and repeated: each makes a megabyte of zeros.
+    const QByteArray block = deflated(zeros, Z_FULL_FLUSH);
+    uLong adler = adler32(adler32(0, nullptr, 0), reinterpret_cast<const Bytef *>(row.data()), 2);
+    const uLong zeroAdler
+        = adler32(adler32(0, nullptr, 0), reinterpret_cast<const Bytef *>(zeros.data()), 1 << 20);
+    for (qint64 i = 0; i < extra >> 20; ++i) {
+        stream += block;
+        adler = adler32_combine(adler, zeroAdler, 1 << 20);
+    }
+    stream += deflated(QByteArray(), Z_FINISH).chopped(4);
+    deflateEnd(&z);
+    for (int i = 0; i < 4; ++i)
+        stream.append(char(adler >> (24 - 8 * i)));
+    return QByteArray("\x89PNG\r\n\x1a\n", 8)
+        + pngChunk("IHDR", QByteArray("\0\0\0\1\0\0\0\1\x08\0\0\0\0", 13))
+        + pngChunk("IDAT", stream) + pngChunk("IEND", {});
+}
+
+// A PNG with `count` compressed comments, each `size` bytes once inflated, before its image.
+inline QByteArray pngWithCompressedText(const QImage &image, int count, qsizetype size)
+{
+    const QByteArray png = encoded(image, "PNG");
+    const QByteArray text
+        = pngChunk("zTXt", QByteArray("Comment\0\0", 9) + zlibbed(QByteArray(size, 'a')));
+    const qsizetype idat = png.indexOf("IDAT") - 4;
+    return png.left(idat) + text.repeated(count) + png.mid(idat);
+}
+
+// A 1 x 1 GIF of 2 colours whose one pixel is colour 257, in codes of 10 bits: clear (512), 257,
+// end (513).
+inline QByteArray gifOfColour257()
+{
+    QByteArray wide = gif();
+    wide[6] = wide[8] = wide[32] = wide[34] = '\1';
+    const qsizetype codes = wide.indexOf(QByteArray("\x02\x03\x44", 3));
+    return wide.left(codes) + QByteArray("\x09\x04\x00\x06\x14\x20\x00;", 8);
+}
+
+// A 4 x 4 PNG of a 3-colour palette with one pixel of colour 3, or with transparency for 4.
+inline QByteArray pngPastItsPalette(bool opacities)
+{
+    QImage indexed(4, 4, QImage::Format_Indexed8);
+    indexed.setColorTable({qRgb(200, 0, 0), qRgb(0, 200, 0), qRgb(0, 0, 200)});
+    indexed.fill(0);
+    if (!opacities)
+        indexed.scanLine(2)[2] = 3; // past what setPixel allows
+    const QByteArray png = encoded(indexed, "PNG");
+    if (!opacities)
+        return png;
+    const qsizetype idat = png.indexOf("IDAT") - 4;
+    return png.left(idat) + pngChunk("tRNS", "\x10\x20\x30\x40") + png.mid(idat);
+}
+
+// An icon whose directory says 16 x 16, its bitmap 32 x 32: read at the first, checked at the
+// second.
+inline QByteArray icoSmallerThanItsBitmap()
+{
+    QByteArray ico = encoded(scene(32, 32), "ICO");
+    ico[6] = ico[7] = 16;
+    return ico;
+}
+
+// An 8-bit icon of 2 colours with a pixel of colour 5.
+inline QByteArray icoOfColour5()
+{
+    return bitmapIcon(8, {qRgb(200, 0, 0), qRgb(0, 0, 200)}, QByteArray(15, 1) + '\5');
 }
 
 } // namespace testpictures

@@ -75,6 +75,11 @@ private slots:
         QTest::newRow("spaces and accents")
             << "le mie foto/città è.jpg" << encoded(scene(50, 40), "JPG") << QSize(50, 40);
         QTest::newRow("phone photo") << "phone.jpg" << rotatedJpeg(scene(80, 40)) << QSize(40, 80);
+        QTest::newRow("8-bit icon")
+            << "indexed.ico" << bitmapIcon(8, {qRgb(200, 0, 0), qRgb(0, 0, 200)}, QByteArray(16, 1))
+            << QSize(4, 4);
+        QTest::newRow("gif image past its screen, the screen's part shown")
+            << "past.gif" << oneColourGif(QSize(3, 2), QSize(300, 200)) << QSize(3, 2);
     }
     void aPictureOfEachFormatLoadsAndIsCutForTheGrid()
     {
@@ -181,6 +186,25 @@ private slots:
             blank.fill(0);
             return encoded(blank, "PNG");
         }();
+        // What one header states and another, or the data, contradicts.
+        QTest::newRow("gif image 65535 x 65535 on a 1 x 1 screen")
+            << "image.gif" << oneColourGif(QSize(1, 1), QSize(65535, 65535));
+        QTest::newRow("interlaced gif image 65535 x 1831 on a 1 x 1 screen")
+            << "interlaced.gif" << oneColourGif(QSize(1, 1), QSize(65535, 1831), true);
+        QTest::newRow("gif colour 257 of 2, in 10-bit codes") << "wide.gif" << gifOfColour257();
+        QTest::newRow("gif image right of its screen") << "off.gif" << [] {
+            QByteArray off = oneColourGif(QSize(2, 2), QSize(2, 2));
+            off[20] = 2; // the image's left edge
+            return off;
+        }();
+        QTest::newRow("png colour 3 of 3") << "palette.png" << pngPastItsPalette(false);
+        QTest::newRow("png transparency for 4 colours of 3")
+            << "opacities.png" << pngPastItsPalette(true);
+        QTest::newRow("png inflating 64 MB past its one row")
+            << "inflating.png" << pngInflatingPastItsRow(64 << 20);
+        QTest::newRow("icon directory 16 x 16, bitmap 32 x 32")
+            << "sizes.ico" << icoSmallerThanItsBitmap();
+        QTest::newRow("icon colour 5 of 2") << "colours.ico" << icoOfColour5();
     }
     void aFileThatIsNoGoodPictureChangesNothing()
     {
@@ -220,6 +244,18 @@ private slots:
         QTest::newRow("icon holding a png") << icoHolding(png) << photo;
         QTest::newRow("rle bmp") << rleBmp(stripes(), rowRuns(stripes())) << stripes();
         QTest::newRow("interlaced png") << interlacedPng(photo) << photo;
+        const QImage translucent = [] {
+            QImage indexed = stripes();
+            indexed.setColor(2, qRgba(30, 30, 200, 128));
+            return indexed;
+        }();
+        QTest::newRow("palette png with transparency")
+            << encoded(translucent, "PNG") << translucent;
+        QTest::newRow("png of 31 comments, 8 MB each inflated")
+            << pngWithCompressedText(photo, 31, (8 << 20) - 4096) << photo;
+        QTest::newRow("rle bmp of 4 bits")
+            << rleBmp(stripes(), rowRuns(stripes(), true), true) << stripes();
+        QTest::newRow("interlaced gif") << uncompressedGif(stripes(), true) << stripes();
     }
     void unusualButValidPicturesLoadExactly()
     {
