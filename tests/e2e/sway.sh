@@ -60,8 +60,11 @@ node() { # TITLE -> the window's node as sway keeps it
 box_focused() { [[ $(node ' Schermo attuale' | jq .focused) == true ]]; }
 for _ in $(seq 600); do box_focused 2>/dev/null && break; sleep 0.1; done
 box_focused || fail "no resolution box"
+# Keys only while the box has the focus: one pressed after it closed, while a loaded machine
+# maps the board, goes to the background or the board.
 board_up() {
     [[ -n $(node Puzzle_3) ]] && return 0
+    box_focused || return 1
     if [[ $CLIENT == xcb ]]; then DISPLAY=$XDISPLAY xdotool key Return; else wtype -s 300 -k Return; fi
     return 1
 }
