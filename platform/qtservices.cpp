@@ -13,6 +13,7 @@
 
 #include "sounddevice.h"
 #include <QApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
@@ -24,6 +25,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QWindow>
 
 namespace {
 class ClassicDialogButtons : public QProxyStyle
@@ -79,14 +81,65 @@ void useClassicDialogButtons()
 }
 
 namespace {
+// A modal dialog that ends by hiding, its window kept until the process ends. Qt 6.4's Wayland
+// client delivers frames on a thread of its own, which may be inside a window's frame callback,
+// holding the window's lock, when the window is closed; and a dialog's end closes its window
+// (QDialogPrivate::close, which no subclass can change), which deletes it under that thread.
+// The window's close is taken before Qt sees it; the dialog is hidden instead.
+template<class Dialog> class KeptDialog : public Dialog
+{
+public:
+    using Dialog::Dialog;
+
+    // As exec(): shown modal, the answer once the dialog ends.
+    int run()
+    {
+        QEventLoop loop;
+        m_loop = &loop;
+        const QMetaObject::Connection ended
+            = QObject::connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
+        this->setWindowModality(Qt::ApplicationModal);
+        this->setResult(0);
+        this->winId();
+        if (this->windowHandle() != m_watched) {
+            m_watched = this->windowHandle();
+            m_watched->installEventFilter(this);
+        }
+        this->show();
+        loop.exec(QEventLoop::DialogExec);
+        QObject::disconnect(ended);
+        m_loop = nullptr;
+        this->hide();
+        return this->result();
+    }
+
+protected:
+    // Any close, by an answer or the title bar's button, ends the dialog with the answer
+    // given so far (none for the title bar).
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_watched && event->type() == QEvent::Close) {
+            this->hide();
+            if (m_loop)
+                m_loop->quit();
+            return true;
+        }
+        return Dialog::eventFilter(watched, event);
+    }
+
+private:
+    QEventLoop *m_loop = nullptr;
+    QWindow *m_watched = nullptr;
+};
+
 // Qt centres a box without a parent on the screen under the pointer; the game's screen is the
 // primary one. Placed there before it is shown, so that Qt leaves the place alone (under Qt 6.8
 // a move at the show event no longer reaches the window manager before it places the box), and
 // once more at the show event, with the size the box has taken by then.
-class PrimaryScreenBox : public QMessageBox
+class PrimaryScreenBox : public KeptDialog<QMessageBox>
 {
 public:
-    using QMessageBox::QMessageBox;
+    using KeptDialog::KeptDialog;
 
     void centreOnPrimaryScreen()
     {
@@ -103,18 +156,28 @@ protected:
         centreOnPrimaryScreen();
     }
 };
+
+class KeptFileDialog : public KeptDialog<QFileDialog>
+{
+public:
+    using KeptDialog::KeptDialog;
+};
 } // namespace
+
+QtMessageBox::QtMessageBox() = default;
+QtMessageBox::~QtMessageBox() = default;
 
 QtMessageBox::Answer QtMessageBox::MsgBox(const QString &prompt, Buttons buttons,
                                           const QString &title)
 {
-    PrimaryScreenBox box(QMessageBox::NoIcon, title, prompt, QMessageBox::Ok);
+    auto *box = new PrimaryScreenBox(QMessageBox::NoIcon, title, prompt, QMessageBox::Ok);
+    m_boxes.emplace_back(box);
     if (buttons == Buttons::OkCancel)
-        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-    box.setDefaultButton(QMessageBox::Ok);
-    box.adjustSize();
-    box.centreOnPrimaryScreen();
-    return box.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
+        box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+    box->setDefaultButton(QMessageBox::Ok);
+    box->adjustSize();
+    box->centreOnPrimaryScreen();
+    return box->run() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
 }
 
 int QtScreenMetrics::GetSystemMetrics(int index)
@@ -193,14 +256,21 @@ private:
 };
 } // namespace
 
+QtFileOpenDialog::QtFileOpenDialog() = default;
+QtFileOpenDialog::~QtFileOpenDialog() = default;
+
 void QtFileOpenDialog::ShowOpen()
 {
-    QFileDialog dialog(nullptr, QFileDialog::tr("Open"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setProxyModel(new ItalianFileColumns(&dialog));
-    dialog.setOption(QFileDialog::HideNameFilterDetails);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (!m_dialog) {
+        auto *kept = new KeptFileDialog(nullptr, QFileDialog::tr("Open"));
+        m_dialog.reset(kept);
+        kept->setOption(QFileDialog::DontUseNativeDialog);
+        kept->setProxyModel(new ItalianFileColumns(kept));
+        kept->setOption(QFileDialog::HideNameFilterDetails);
+        kept->setFileMode(QFileDialog::ExistingFile);
+        kept->setAcceptMode(QFileDialog::AcceptOpen);
+    }
+    auto &dialog = static_cast<KeptFileDialog &>(*m_dialog);
     QStringList nameFilters;
     for (const FilterEntry &entry : parseFilter(Filter)) {
         QStringList patterns;
@@ -211,7 +281,7 @@ void QtFileOpenDialog::ShowOpen()
     }
     if (!nameFilters.isEmpty())
         dialog.setNameFilters(nameFilters);
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+    if (dialog.run() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
         FileName = dialog.selectedFiles().constFirst();
         return;
     }

@@ -5,13 +5,22 @@
 
 #include <QUrl>
 #include <memory>
+#include <vector>
 
 class SoundDevice;
 
+class QDialog;
+
+// The dialogs are kept, hidden, once answered: their windows go with the process.
 class QtMessageBox : public MessageBoxService
 {
 public:
+    QtMessageBox();
+    ~QtMessageBox() override;
     Answer MsgBox(const QString &prompt, Buttons buttons, const QString &title) override;
+
+private:
+    std::vector<std::unique_ptr<QDialog>> m_boxes;
 };
 
 class QtScreenMetrics : public ScreenMetrics
@@ -25,7 +34,12 @@ public:
 class QtFileOpenDialog : public FileOpenDialog
 {
 public:
+    QtFileOpenDialog();
+    ~QtFileOpenDialog() override;
     void ShowOpen() override;
+
+private:
+    std::unique_ptr<QDialog> m_dialog;
 };
 
 // Plays sound files, never blocking. The Windows system sounds the game names map to the

@@ -14,8 +14,11 @@
 #include <QMenuBar>
 #include <QRegularExpression>
 #include <QWindow>
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <xcb/xcb.h>
 
 namespace {
 bool g_ending = false;
@@ -26,6 +29,45 @@ std::function<void()> g_endHandler;
 bool Window::onWayland()
 {
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+// An X11 window manager that keeps no user time (_NET_WM_USER_TIME) cannot tell a player's
+// request from a program's, and ignores or refuses a client's activation: the X11 managers of
+// Wayland compositors do so (sway marks the window urgent, weston does nothing). Those that
+// keep it (openbox, xfwm4, metacity, mutter, KWin, natively or through XWayland) grant it.
+static bool refusesActivation()
+{
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    const xcb_setup_t *setup = connection ? xcb_get_setup(connection) : nullptr;
+    if (!setup)
+        return false;
+    const auto atom = [connection](const char *name) {
+        xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
+            connection, xcb_intern_atom(connection, 0, std::uint16_t(std::strlen(name)), name),
+            nullptr);
+        const xcb_atom_t found = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(reply);
+        return found;
+    };
+    const xcb_atom_t supported = atom("_NET_SUPPORTED"), userTime = atom("_NET_WM_USER_TIME");
+    const xcb_window_t root = xcb_setup_roots_iterator(setup).data->root;
+    xcb_get_property_reply_t *reply = xcb_get_property_reply(
+        connection, xcb_get_property(connection, 0, root, supported, XCB_ATOM_ATOM, 0, 1024),
+        nullptr);
+    if (!reply)
+        return false;
+    const auto *atoms = static_cast<const xcb_atom_t *>(xcb_get_property_value(reply));
+    const int count = xcb_get_property_value_length(reply) / int(sizeof(xcb_atom_t));
+    // No list at all: no window manager, and a window raises itself.
+    const bool refuses = count > 0 && std::find(atoms, atoms + count, userTime) == atoms + count;
+    std::free(reply);
+    return refuses;
+}
+
+bool Window::raisedOnlyShownAnew()
+{
+    return onWayland() || refusesActivation();
 }
 
 void Window::useDesktop(QPoint origin, double scale)
@@ -118,17 +160,19 @@ void Window::Show()
         if (g_ending || isVisible())
             return;
     }
-    // Already the window the player works in: on Wayland, where it would be shown anew,
-    // nothing to bring back, and a pick-up in progress stays. Elsewhere a raise costs nothing,
-    // and a click may have put the background above a board that kept the focus.
-    if (onWayland() && isVisible() && isActiveWindow() && !(windowState() & Qt::WindowMinimized))
+    // Already the window the player works in: under a Wayland compositor, where it would be
+    // shown anew, nothing to bring back, and a pick-up in progress stays. Elsewhere a raise
+    // costs nothing, and a click may have put the background above a board that kept the focus.
+    const bool shownAnew = raisedOnlyShownAnew();
+    if (shownAnew && isVisible() && isActiveWindow() && !(windowState() & Qt::WindowMinimized))
         return;
     // A window the window manager minimized comes back too, not only to the front.
     if (windowState() & Qt::WindowMinimized)
         setWindowState(windowState() & ~Qt::WindowMinimized);
     // A Wayland compositor lets no program raise, activate or restore its own window (nor
-    // tells it that the window was minimized), but puts a window shown anew in front.
-    if (isVisible() && onWayland())
+    // tells it that the window was minimized), but puts a window shown anew in front; nor do
+    // their X11 window managers that refuse a client's activation.
+    if (isVisible() && shownAnew)
         hide();
     show();
     // Shown anew under a compositor's own title bars (KWin 6), Qt 6.8 takes the title bar it

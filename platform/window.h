@@ -48,6 +48,9 @@ public:
 protected:
     // A real Wayland session (not a variable an X11 session merely inherited).
     static bool onWayland();
+    // A window manager that lets no program bring its own window to the front (a Wayland
+    // compositor, natively or through its X11 window manager), but puts one shown anew there.
+    static bool raisedOnlyShownAnew();
     virtual void Form_Load() { }
     virtual void Form_Unload(int & /*cancel*/) { }
     virtual void Form_GotFocus() { }

@@ -20,6 +20,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QTranslator>
+#include <QWindow>
 
 using namespace testpictures;
 
@@ -515,6 +516,14 @@ private slots:
         poll.start(50);
         dialog.ShowOpen();
         QCOMPARE(QFileInfo(dialog.FileName).fileName(), QStringLiteral("PHOTO.JPG"));
+        // Ended hidden, its window kept (another thread may still be drawing into it).
+        QList<QFileDialog *> kept;
+        for (QWidget *widget : QApplication::topLevelWidgets())
+            if (auto *open = qobject_cast<QFileDialog *>(widget))
+                kept << open;
+        QCOMPARE(kept.size(), 1);
+        QVERIFY(!kept[0]->isVisible() && kept[0]->windowHandle()
+                && kept[0]->windowHandle()->handle());
     }
 
 private:

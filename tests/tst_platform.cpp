@@ -10,8 +10,13 @@
 #include "runtimeerror.h"
 #include "services.h"
 
+#include <QApplication>
+#include <QPointer>
+#include <QPushButton>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
+#include <QWindow>
 
 class TestWindow : public Window
 {
@@ -396,6 +401,43 @@ private slots:
         for (const char *name : {"photo.png", "photo.jpe", "jpg.txt"})
             QVERIFY2(!matches(QStringLiteral("*.jpg"), QLatin1String(name)), name);
         QVERIFY(!matches(QStringLiteral("*.gif"), QStringLiteral("x.jpeg")));
+    }
+
+    // However the box is answered, the answer comes back and its window is hidden, not closed:
+    // a closed window is deleted, where another thread may still be drawing into it.
+    void theBoxEndsHiddenWithItsWindowKept_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("Return") << "Return" << true;
+        QTest::newRow("Annulla") << "Annulla" << false;
+        QTest::newRow("Escape") << "Escape" << false;
+        QTest::newRow("title bar's close") << "close" << false;
+    }
+    void theBoxEndsHiddenWithItsWindowKept()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, ok);
+        QtMessageBox messages;
+        QPointer<QWidget> box;
+        QPointer<QWindow> window;
+        QTimer::singleShot(0, this, [&] {
+            QVERIFY(QTest::qWaitFor([&] { return QApplication::activeModalWidget(); }));
+            box = QApplication::activeModalWidget();
+            window = box->windowHandle();
+            if (how == QLatin1String("close"))
+                window->close();
+            else if (how == QLatin1String("Annulla"))
+                box->findChildren<QPushButton *>().constLast()->click();
+            else
+                QTest::keyClick(box,
+                                how == QLatin1String("Return") ? Qt::Key_Return : Qt::Key_Escape);
+        });
+        const auto answer = messages.MsgBox(
+            QStringLiteral("?"), MessageBoxService::Buttons::OkCancel, QStringLiteral("t"));
+        QCOMPARE(answer == MessageBoxService::Answer::Ok, ok);
+        QVERIFY(box && !box->isVisible());
+        QVERIFY(window && window->handle());
     }
 
     void longWorkShowsTheBusyPointerUntilItEnds()

@@ -8,10 +8,10 @@ packages=(
     cmake g++ ninja-build make
     qt6-base-dev qt6-translations-l10n qt6-l10n-tools
     fonts-liberation2
-    pulseaudio libpulse-dev libjpeg62-turbo-dev libpng-dev
+    pulseaudio libpulse-dev libjpeg62-turbo-dev libpng-dev libxcb1-dev
     xvfb xauth xdotool x11-utils x11-xserver-utils locales libgtk-3-bin
     at-spi2-core python3-pyatspi imagemagick openbox metacity xfwm4 dbus wmctrl weston qt6-wayland
-    sway grim wtype jq gnome-shell mutter libglib2.0-bin kwin-x11 kwin-wayland
+    sway grim wtype jq gnome-shell mutter libglib2.0-bin kwin-x11 kwin-wayland xwayland
     libwayland-dev libwayland-bin plasma-wayland-protocols
     libjpeg-turbo-progs clang libclang-rt-dev libx11-dev libxtst-dev
     desktop-file-utils appstream bc lintian debhelper

@@ -183,21 +183,20 @@ private:
         pa_proplist_free(properties);
         if (!m_stream)
             return;
-        // A short device buffer, so that a sound starts at once; the whole sound is still
-        // written in one go and waits in the server's queue. The default start threshold, as
-        // the server acknowledges no drain of a stream that never has to wait for data.
+        // The server's own buffering in every respect: it places a new sound at once (it
+        // rewinds what it mixed ahead), and lets the device sleep as soon after it as after the
+        // desktop's player. A short buffer (20 ms) had a device waking from sleep mix ahead
+        // before the sound came, and held the device a second longer; the library's defaults
+        // (250 ms) half a second.
         pa_buffer_attr attributes {};
         attributes.maxlength = static_cast<uint32_t>(-1);
-        attributes.tlength
-            = static_cast<uint32_t>(pa_usec_to_bytes(20 * 1000, &m_sound->sampleFormat));
+        attributes.tlength = static_cast<uint32_t>(-1);
         attributes.prebuf = static_cast<uint32_t>(-1);
         attributes.minreq = static_cast<uint32_t>(-1);
         attributes.fragsize = static_cast<uint32_t>(-1);
         pa_stream_set_state_callback(m_stream, &PulseDevice::streamChanged, this);
-        if (pa_stream_connect_playback(
-                m_stream, nullptr, &attributes,
-                pa_stream_flags_t(PA_STREAM_START_UNMUTED | PA_STREAM_ADJUST_LATENCY), nullptr,
-                nullptr)
+        if (pa_stream_connect_playback(m_stream, nullptr, &attributes, PA_STREAM_START_UNMUTED,
+                                       nullptr, nullptr)
             < 0)
             endStream();
     }

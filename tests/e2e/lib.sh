@@ -263,3 +263,27 @@ wait_exit() {
     done
     fail "the game did not end"
 }
+
+# Through XWayland: the "Immagine" menu, opened from the keyboard, drops under its title: the
+# popup's corner at the menu bar's left end and its foot, not where the compositor left the
+# window's frame. The menu is closed again.
+menu_under_title() { # X_DISPLAY
+    local board bx by bw bh px py pw ph
+    board=$(DISPLAY=$1 xdotool search --onlyvisible --name '^Puzzle_3$' | head -n1)
+    [[ -n $board ]] || fail "no board on $1"
+    read -r bx by bw bh <<<"$(DISPLAY=$1 window_rect "$board")"
+    DISPLAY=$1 xdotool key alt+i
+    popup() {
+        local id
+        for id in $(DISPLAY=$1 xdotool search --onlyvisible --pid "$GAME_PID"); do
+            read -r px py pw ph <<<"$(DISPLAY=$1 window_rect "$id")"
+            ((pw < 400 && ph < 400)) && return 0
+        done
+        return 1
+    }
+    eventually "the menu did not open" popup "$1"
+    DISPLAY=$1 xdotool key Escape
+    ((px >= bx && px < bx + 40 && py >= by + 12 && py <= by + 40)) ||
+        fail "the menu dropped at $px,$py, the board's menu bar at $bx,$by"
+    MENU_AT="$px,$py"
+}

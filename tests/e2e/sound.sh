@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # A private PulseAudio server with a null sink: every play of both sounds is recorded from the
-# sink's monitor and compared with the game's own WAVs (soundcheck); the sink must be let sleep
-# after each sound while the game goes on; then the server is killed
+# sink's monitor and compared with the game's own WAVs (soundcheck); after each sound the sink
+# must sleep while the game goes on, as soon as after paplay's; then the server is killed
 # while sounds play, there is no server, there is no sound module: nothing printed, nothing hangs.
 # Last, the real game under Xvfb: a game won with the mouse, its fanfare recorded whole.
 # Usage: sound.sh SOUNDCHECK MODULE_DIR PUZZLE
@@ -65,10 +65,31 @@ HELPER_PIDS=()
 kill "$KEEPER_PID"
 KEEPER_PID=
 
-# After each sound the device may sleep while the game goes on: its stream ends once played out.
+# After each sound the device may sleep while the game goes on: its stream ends once played out,
+# and the sink sleeps no later than half a second after it does for the desktop's own player
+# (paplay) of the same file. Both are timed alike: from the sink's waking to its sleep.
 sink_state() { pactl list sinks short | awk '$2 == "puzzle" { print $NF }'; }
 suspended() { [[ $(sink_state) == SUSPENDED ]]; }
-for sound in chime fanfare; do
+awake() { ! suspended; }
+AWAKE=
+awake_for() { # WHAT: the sink wakes for a sound and sleeps again -> AWAKE (seconds)
+    local from
+    eventually "$1: the sink did not wake" awake
+    from=$(date +%s.%N)
+    for _ in $(seq 300); do
+        suspended && break
+        sleep 0.05
+    done
+    suspended || fail "$1: the sink is $(sink_state) long after the sound"
+    AWAKE=$(bc <<<"$(date +%s.%N) - $from")
+}
+MEDIA=$(dirname "$0")/../../platform/media
+for sound in chime:notify fanfare:tada; do
+    file=$MEDIA/${sound#*:}.wav sound=${sound%:*}
+    eventually "the idle sink was not suspended ($(sink_state))" suspended
+    paplay "$file" &
+    awake_for "paplay $sound"
+    desktop=$AWAKE
     eventually "the idle sink was not suspended ($(sink_state))" suspended
     pactl subscribe >"$WORK/events" &
     subscriber=$!
@@ -77,17 +98,13 @@ for sound in chime fanfare; do
     "$SOUNDCHECK" "$MODULES" --hold "$sound" >"$WORK/held" &
     holder=$!
     HELPER_PIDS+=("$subscriber" "$holder")
-    eventually "$sound: not played" grep -q played "$WORK/held"
-    started=$(date +%s.%N)
-    eventually "$sound: no stream" grep -q "'new' on sink-input" "$WORK/events"
-    for _ in $(seq 150); do
-        suspended && break
-        kill -0 "$holder" || fail "$sound: the player ended"
-        sleep 0.1
-    done
-    suspended || fail "$sound: the sink is $(sink_state) while the game idles after the sound"
+    awake_for "$sound"
+    kill -0 "$holder" || fail "$sound: the player ended"
+    grep -q played "$WORK/held" || fail "$sound: not played"
     grep -q "'remove' on sink-input" "$WORK/events" || fail "$sound: the stream was never ended"
-    echo "ok idle after the $sound: sink suspended $(bc <<<"$(date +%s.%N) - $started" | cut -c1-4) s after the play"
+    echo "ok idle after the $sound: sink awake $AWAKE s (paplay of the same file: $desktop s)"
+    below "$AWAKE" "$(bc <<<"$desktop + 0.5")" ||
+        fail "$sound: the sink slept $AWAKE s after waking, paplay's $desktop s"
     kill "$holder" "$subscriber"
     wait "$holder" "$subscriber" 2>/dev/null || true
     HELPER_PIDS=()
