@@ -71,6 +71,76 @@ inline QByteArray jpeg(const QImage &source, JpegKind kind = {})
     return bytes;
 }
 
+// A baseline JPEG of a photo's size made row by row, never held whole: green above, red and
+// blue below, with fine detail a camera's sensor would give (`detail`, 0 to 255).
+inline QByteArray photoJpeg(int width, int height, int detail = 16, int quality = 90)
+{
+    jpeg_compress_struct info {};
+    jpeg_error_mgr errors {};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char *out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &out, &size);
+    info.image_width = JDIMENSION(width);
+    info.image_height = JDIMENSION(height);
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, quality, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<JSAMPLE> row(std::size_t(width) * 3);
+    quint32 seed = 1;
+    while (info.next_scanline < info.image_height) {
+        const int y = int(info.next_scanline);
+        for (int x = 0; x < width; ++x) {
+            const int grain = int((seed = seed * 1103515245 + 12345) >> 24) * detail / 256;
+            JSAMPLE *p = &row[std::size_t(x) * 3];
+            if (y < height / 2) {
+                p[0] = JSAMPLE(30 + grain / 2);
+                p[1] = JSAMPLE(200 + grain / 4);
+                p[2] = JSAMPLE(60 + (x / 64 + y / 64) % 32);
+            } else {
+                p[0] = JSAMPLE(200 - (x / 128) % 64 + grain / 4);
+                p[1] = JSAMPLE(40 + grain / 4);
+                p[2] = JSAMPLE(40 + (y / 128) % 128);
+            }
+        }
+        JSAMPROW rows[] = {row.data()};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    QByteArray bytes(reinterpret_cast<const char *>(out), qsizetype(size));
+    std::free(out);
+    return bytes;
+}
+
+// A HEIF or AVIF file whose image spatial extents box (the size its container states) claims
+// width x height.
+inline QByteArray claimingExtents(QByteArray file, quint32 width, quint32 height)
+{
+    const qsizetype ispe = file.indexOf("ispe");
+    for (int i = 0; i < 4 && ispe > 0; ++i) {
+        file[ispe + 8 + i] = char(width >> (24 - 8 * i));
+        file[ispe + 12 + i] = char(height >> (24 - 8 * i));
+    }
+    return file;
+}
+
+// A lossless WebP whose header claims width x height.
+inline QByteArray webpClaiming(QByteArray webp, quint32 width, quint32 height)
+{
+    if (webp.mid(12, 4) != "VP8L")
+        return {};
+    const quint32 bits = quint32(uchar(webp[21])) | quint32(uchar(webp[22])) << 8
+        | quint32(uchar(webp[23])) << 16 | quint32(uchar(webp[24])) << 24;
+    const quint32 claimed = (bits & 0xF0000000) | (width - 1) | (height - 1) << 14;
+    for (int i = 0; i < 4; ++i)
+        webp[21 + i] = char(claimed >> (8 * i));
+    return webp;
+}
+
 // A PNG of the picture in seven interlaced passes, which Qt's writer cannot make.
 inline QByteArray interlacedPng(const QImage &source)
 {

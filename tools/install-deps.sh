@@ -15,7 +15,16 @@ packages=(
     libwayland-dev libwayland-bin plasma-wayland-protocols
     libjpeg-turbo-progs clang libclang-rt-14-dev libx11-dev libxtst-dev
     desktop-file-utils appstream bc lintian debhelper
+    pkgconf libheif-dev libavif-dev libwebp-dev libheif-examples libavif-bin webp
 )
+# From Debian 13 on libheif's decoders and encoders are plugins of their own: HEVC for HEIC,
+# AV1 for AVIF read through libheif, and x265 for the tests' heif-enc.
+. /etc/os-release
+if [[ ${ID:-} == debian && ${VERSION_ID:-} == 12 ]]; then
+    : # built into libheif1
+elif [[ ${ID:-} == debian ]] || apt-cache show libheif-plugin-libde265 >/dev/null 2>&1; then
+    packages+=(libheif-plugin-libde265 libheif-plugin-dav1d libheif-plugin-x265)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
