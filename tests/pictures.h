@@ -11,6 +11,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <cstdio>
+
 #include "loader.h"
 #include "runtimeerror.h"
 
@@ -144,8 +146,7 @@ inline QByteArray madeBy(const QString &program, const QStringList &options,
     if (!write(in, input))
         return {};
     QProcess encoder;
-    encoder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    encoder.setStandardOutputFile(QProcess::nullDevice());
+    encoder.setProcessChannelMode(QProcess::MergedChannels);
     QStringList args = options;
     args << in;
     if (program == QLatin1String("cwebp") || program == QLatin1String("gif2webp")
@@ -153,8 +154,11 @@ inline QByteArray madeBy(const QString &program, const QStringList &options,
         args << QStringLiteral("-o");
     args << out;
     encoder.start(program, args);
-    if (!encoder.waitForFinished(120000) || encoder.exitCode() != 0)
+    if (!encoder.waitForFinished(120000) || encoder.exitStatus() != QProcess::NormalExit
+        || encoder.exitCode() != 0) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(program), encoder.readAll().constData());
         return {};
+    }
     QFile made(out);
     return made.open(QIODevice::ReadOnly) ? made.readAll() : QByteArray();
 }
