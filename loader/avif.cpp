@@ -98,21 +98,33 @@ QImage Avif::decode(Load &load) const
     RowScaler scaler(full, target, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32,
                      load.working);
 
+    yuvRowsToScaler(*image, crop, scaler);
+    QImage picture = scaler.finish();
+    // Cropped, then turned, then mirrored: the order the format fixes.
+    if (image->transformFlags & AVIF_TRANSFORM_IROT)
+        picture = picture.transformed(QTransform().rotate(-90.0 * image->irot.angle));
+    if (image->transformFlags & AVIF_TRANSFORM_IMIR)
+        picture = picture.mirrored(image->imir.mode == 1, image->imir.mode == 0);
+    return picture;
+}
+
+void yuvRowsToScaler(const avifImage &image, const avifCropRect &crop, RowScaler &scaler)
+{
+    const int width = int(crop.width), height = int(crop.height);
     // Bands of rows, even in number so that subsampled chroma starts on a row of its own.
-    const int band
-        = std::max(2, int(std::min<qint64>(256, (qint64(4) << 20) / (full.width() * 4))) & ~1);
-    std::vector<uchar> rgba(std::size_t(full.width()) * 4 * std::size_t(band));
+    const int band = std::max(2, int(std::min<qint64>(256, (qint64(4) << 20) / (width * 4))) & ~1);
+    std::vector<uchar> rgba(std::size_t(width) * 4 * std::size_t(band));
     avifPixelFormatInfo chroma;
-    avifGetPixelFormatInfo(image->yuvFormat, &chroma);
-    const quint32 sample = image->depth > 8 ? 2 : 1;
+    avifGetPixelFormatInfo(image.yuvFormat, &chroma);
+    const quint32 sample = image.depth > 8 ? 2 : 1;
     if ((crop.x >> chroma.chromaShiftX << chroma.chromaShiftX) != crop.x
         || (crop.y >> chroma.chromaShiftY << chroma.chromaShiftY) != crop.y)
         refuse(); // a crop at an offset the chroma cannot start at
-    for (int y = 0; y < full.height(); y += band) {
+    for (int y = 0; y < height; y += band) {
         // The same image, its planes starting further on: every other field as the file says.
-        avifImage view = *image;
+        avifImage view = image;
         view.width = crop.width;
-        view.height = quint32(std::min(band, full.height() - y));
+        view.height = quint32(std::min(band, height - y));
         const quint32 top = crop.y + quint32(y);
         for (int c = 0; c < 3; ++c) {
             if (!view.yuvPlanes[c])
@@ -129,7 +141,7 @@ QImage Avif::decode(Load &load) const
         rgb.format = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? AVIF_RGB_FORMAT_BGRA : AVIF_RGB_FORMAT_ARGB;
         rgb.depth = 8;
         rgb.pixels = rgba.data();
-        rgb.rowBytes = quint32(full.width()) * 4;
+        rgb.rowBytes = crop.width * 4;
         if (avifImageYUVToRGB(&view, &rgb) != AVIF_RESULT_OK)
             refuse();
         for (int r = 0; r < int(view.height); ++r) {
@@ -138,13 +150,6 @@ QImage Avif::decode(Load &load) const
             scaler.put(y + r);
         }
     }
-    QImage picture = scaler.finish();
-    // Cropped, then turned, then mirrored: the order the format fixes.
-    if (image->transformFlags & AVIF_TRANSFORM_IROT)
-        picture = picture.transformed(QTransform().rotate(-90.0 * image->irot.angle));
-    if (image->transformFlags & AVIF_TRANSFORM_IMIR)
-        picture = picture.mirrored(image->imir.mode == 1, image->imir.mode == 0);
-    return picture;
 }
 
 const Codec &avifCodec()

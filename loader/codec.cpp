@@ -183,7 +183,8 @@ void checkWholeDecode(const Load &load, QSize full, qint64 bytes)
 {
     const PictureLimits &limits = load.limits;
     if (full.width() < 1 || full.height() < 1 || full.width() > 65535 || full.height() > 65535
-        || qint64(full.width()) * full.height() > limits.pixels || bytes > limits.progressiveBytes)
+        || qint64(full.width()) * full.height() > limits.pixels
+        || bytes > limits.memoryBytes + limits.progressiveBytes)
         refuse();
     // Beyond the usual budget only for a file big enough to be the photo it claims, as for a
     // progressive JPEG: a byte for every 512 the decoder holds.

@@ -122,13 +122,20 @@ private:
 };
 
 // For a picture a library decodes whole: its size against the pixel and side limits, and the
-// `bytes` the library holds for it against the bound a progressive JPEG has. Refuses past them.
+// `bytes` the library holds for it against the bound a progressive JPEG has (its coefficients
+// and the usual budget beside them). Refuses past them.
 void checkWholeDecode(const Load &load, QSize full, qint64 bytes);
 // The orientation (1 upright, 2-8 mirrored and turned) an EXIF block states, from its TIFF
 // header on; 1 where it states none.
 int exifOrientation(const uchar *tiff, qint64 length);
 // The picture turned and mirrored as an EXIF orientation says.
 QImage upright(const QImage &image, int orientation);
+
+// The rows of `crop` of a YUV picture (libavif's, or another library's planes described in
+// it), converted to RGB by libavif a band at a time into the scaler: no RGB copy of the whole.
+struct avifImage;
+struct avifCropRect;
+void yuvRowsToScaler(const avifImage &image, const avifCropRect &crop, RowScaler &scaler);
 
 // A new picture whose memory holds the fill tests ask for.
 QImage blankPicture(QSize size, QImage::Format format);
