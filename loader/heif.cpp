@@ -3,9 +3,13 @@
 // or a burst's other shots), cropped, turned and mirrored as its boxes say, which libheif does.
 #include "codec.h"
 
+#include <QBuffer>
 #include <QIODevice>
+#include <QtEndian>
 
+#include <array>
 #include <memory>
+#include <vector>
 
 #include <avif/avif.h>
 #include <libheif/heif.h>
@@ -132,6 +136,134 @@ QImage planar(const Load &load, const heif_image *decoded, const heif_image_hand
     return scaler.finish();
 }
 
+// What the coded streams say, read before libheif decodes anything: libde265 decodes a frame at
+// the size its sequence parameter set states, whatever size the container states.
+struct Streams
+{
+    std::vector<QSize> hevc; // each sequence parameter set's picture size
+    bool av1 = false;
+};
+
+// Reads bits of a sequence parameter set, its emulation prevention bytes taken out.
+class Bits
+{
+public:
+    explicit Bits(const QByteArray &nal)
+    {
+        int zeros = 0;
+        for (const char c : nal) {
+            if (zeros >= 2 && c == 3) { // 00 00 03: the 03 is not data
+                zeros = 0;
+                continue;
+            }
+            zeros = c == 0 ? zeros + 1 : 0;
+            m_bytes.append(c);
+        }
+    }
+    quint32 bit()
+    {
+        if (m_at >= m_bytes.size() * 8)
+            refuse();
+        const quint32 b = (uchar(m_bytes[m_at / 8]) >> (7 - m_at % 8)) & 1;
+        ++m_at;
+        return b;
+    }
+    quint32 bits(int count)
+    {
+        quint32 value = 0;
+        while (count--)
+            value = value << 1 | bit();
+        return value;
+    }
+    quint32 golomb()
+    {
+        int zeros = 0;
+        while (bit() == 0)
+            if (++zeros > 31)
+                refuse();
+        return (zeros ? bits(zeros) : 0) + (1u << zeros) - 1;
+    }
+    void skip(int count) { m_at += count; }
+
+private:
+    QByteArray m_bytes;
+    qsizetype m_at = 0;
+};
+
+// The picture size of an HEVC sequence parameter set (its NAL unit, header included).
+QSize spsSize(const QByteArray &nal)
+{
+    Bits in(nal.mid(2));
+    in.skip(4); // sps_video_parameter_set_id
+    const int subLayers = int(in.bits(3));
+    in.skip(1);
+    in.skip(96); // the general profile, tier and level
+    std::array<bool, 8> profile {}, level {};
+    for (int i = 0; i < subLayers; ++i) {
+        profile[std::size_t(i)] = in.bit();
+        level[std::size_t(i)] = in.bit();
+    }
+    if (subLayers > 0)
+        in.skip(2 * (8 - subLayers));
+    for (int i = 0; i < subLayers; ++i)
+        in.skip((profile[std::size_t(i)] ? 88 : 0) + (level[std::size_t(i)] ? 8 : 0));
+    in.golomb(); // sps_seq_parameter_set_id
+    if (in.golomb() == 3) // chroma_format_idc
+        in.skip(1);
+    const quint32 width = in.golomb(), height = in.golomb();
+    if (width > 65535 || height > 65535)
+        refuse();
+    return QSize(int(width), int(height));
+}
+
+// The decoder configurations of the file's metadata box: HEVC's parameter sets, or AV1's.
+Streams streamsOf(const QByteArray &file)
+{
+    Streams streams;
+    qint64 at = 0;
+    while (at + 8 <= file.size()) { // the top-level boxes, to the metadata box
+        qint64 size = qFromBigEndian<quint32>(file.constData() + at);
+        if (size == 1 && at + 16 <= file.size())
+            size = qint64(qFromBigEndian<quint64>(file.constData() + at + 8));
+        else if (size == 0)
+            size = file.size() - at;
+        if (size < 8 || size > file.size() - at)
+            refuse();
+        if (file.mid(at + 4, 4) == "meta")
+            break;
+        at += size;
+    }
+    const QByteArray meta
+        = file.mid(at, at < file.size() ? qFromBigEndian<quint32>(file.constData() + at) : 0);
+    streams.av1 = meta.contains("av1C");
+    for (qsizetype box = meta.indexOf("hvcC"); box >= 4; box = meta.indexOf("hvcC", box + 4)) {
+        const qsizetype end = box - 4 + qFromBigEndian<quint32>(meta.constData() + box - 4);
+        qsizetype p = box + 4 + 22; // past the configuration record's fixed part
+        if (end > meta.size() || p >= end)
+            refuse();
+        const int arrays = uchar(meta[p++]);
+        for (int a = 0; a < arrays; ++a) {
+            if (p + 3 > end)
+                refuse();
+            const int type = uchar(meta[p]) & 0x3f;
+            const int units = uchar(meta[p + 1]) << 8 | uchar(meta[p + 2]);
+            p += 3;
+            for (int u = 0; u < units; ++u) {
+                if (p + 2 > end)
+                    refuse();
+                const int length = uchar(meta[p]) << 8 | uchar(meta[p + 1]);
+                p += 2;
+                if (p + length > end)
+                    refuse();
+                if (type == 33)
+                    streams.hevc.push_back(spsSize(meta.mid(p, length)));
+                p += length;
+            }
+        }
+    }
+    return streams;
+}
+
 class Heif : public Codec
 {
 public:
@@ -153,6 +285,18 @@ public:
 QImage Heif::decode(Load &load) const
 {
     const QByteArray file = load.device.readAll();
+    const Streams streams = streamsOf(file);
+    if (streams.hevc.empty() && streams.av1) {
+        // AV1 in a general HEIF file: libavif reads it as AVIF, and bounds the AV1 frame by the
+        // size the container states; libheif would not.
+        QByteArray avif = QByteArray(file).replace(8, 4, "avif");
+        QBuffer buffer(&avif);
+        buffer.open(QIODevice::ReadOnly);
+        Load again {buffer, load.box, load.limits, load.working};
+        return avifCodec().decode(again);
+    }
+    if (streams.hevc.empty())
+        refuse(); // no coded picture the game knows
     std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
     if (!context)
         refuse();
@@ -176,6 +320,12 @@ QImage Heif::decode(Load &load) const
     const qint64 pixels = qint64(coded.width()) * coded.height();
     checkWholeDecode(load, coded,
                      pixels * (sample == 2 ? 12 : 8) + (alpha ? pixels * 2 * sample : 0));
+    // A coded frame is the picture, a tile of it, a thumbnail or a depth map, padded to whole
+    // coding blocks: never larger.
+    for (const QSize frame : streams.hevc)
+        if (qint64(frame.width()) * frame.height()
+            > qint64(coded.width() + 64) * (coded.height() + 64))
+            refuse();
     const QSize shown(heif_image_handle_get_width(primary), heif_image_handle_get_height(primary));
     checkWholeDecode(load, shown, 0);
 

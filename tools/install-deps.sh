@@ -15,7 +15,7 @@ packages=(
     libwayland-dev libwayland-bin plasma-wayland-protocols
     libjpeg-turbo-progs clang libclang-rt-14-dev libx11-dev libxtst-dev
     desktop-file-utils appstream bc lintian debhelper
-    pkgconf libheif-dev libavif-dev libwebp-dev libheif-examples libavif-bin webp
+    pkgconf libheif-dev libavif-dev libwebp-dev libheif-examples libavif-bin webp time
 )
 # From Debian 13 on libheif's decoders and encoders are plugins of their own: HEVC for HEIC,
 # AV1 for AVIF read through libheif, and x265 for the tests' heif-enc.
