@@ -66,6 +66,12 @@ int main(int argc, char **argv)
         seed("claims.heic", claimingExtents(madeBy("heif-enc", {"-q", "50"}, tiny, ".heic"), 4, 4));
         seed("claims.webp",
              webpClaiming(madeBy("cwebp", {"-lossless"}, tiny, ".webp"), 16383, 16383));
+        QImage flat(2000, 1500, QImage::Format_RGB32);
+        flat.fill(qRgb(90, 140, 220));
+        seed(
+            "frame-larger-than-stated.heic",
+            claimingExtents(
+                madeBy("heif-enc", {"-q", "10", "-p", "preset=ultrafast"}, flat, ".heic"), 16, 16));
         seed("half.jpg", jpeg.left(jpeg.size() / 2));
         seed("huge.jpg", jpegClaiming(60000, 60000));
         seed("text.jpg", "not a picture");
