@@ -87,10 +87,14 @@ QImage Avif::decode(Load &load) const
         refuse(); // the AV1 frame is not the picture the container announced
 
     avifCropRect crop {0, 0, image->width, image->height};
+    // Renamed in libavif 1.1 (Debian 13), the old name kept but deprecated.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     if ((image->transformFlags & AVIF_TRANSFORM_CLAP)
         && !avifCropRectConvertCleanApertureBox(&crop, &image->clap, image->width, image->height,
                                                 image->yuvFormat, &d->diag))
         refuse();
+#pragma GCC diagnostic pop
     const bool quarterTurn = (image->transformFlags & AVIF_TRANSFORM_IROT) && image->irot.angle % 2;
     const QSize full(int(crop.width), int(crop.height));
     const QSize target = fittedSize(full, quarterTurn ? load.box.transposed() : load.box);
