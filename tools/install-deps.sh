@@ -17,13 +17,13 @@ packages=(
     desktop-file-utils appstream bc lintian debhelper
     pkgconf libheif-dev libavif-dev libwebp-dev libheif-examples libavif-bin webp time
 )
-# From Debian 13 on libheif's decoders and encoders are plugins of their own: HEVC for HEIC,
-# AV1 for AVIF read through libheif, and x265 for the tests' heif-enc.
+# From Debian 13 on libheif's codecs are plugins of their own: libde265 decodes HEIC (AV1 goes
+# through libavif), x265 encodes the tests' HEIC.
 . /etc/os-release
 if [[ ${ID:-} == debian && ${VERSION_ID:-} == 12 ]]; then
     : # built into libheif1
 elif [[ ${ID:-} == debian ]] || apt-cache show libheif-plugin-libde265 >/dev/null 2>&1; then
-    packages+=(libheif-plugin-libde265 libheif-plugin-dav1d libheif-plugin-x265)
+    packages+=(libheif-plugin-libde265 libheif-plugin-x265)
 fi
 
 missing=()
