@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // In-process figures: how long the game's own work takes, and how much memory it needs.
-// Usage: puzzle_bench make-jpeg FILE WIDTH HEIGHT | load FILE [RUNS] | board [RUNS]
+// Usage: puzzle_bench make-jpeg FILE WIDTH HEIGHT | make-photo FILE.jpg|FILE.png WIDTH HEIGHT
+//        | load FILE [RUNS] | board [RUNS]
 //        | make-hostile FOLDER | attack FILE | moves [RUNS]
 // Figures only: nothing here passes or fails.
 
@@ -96,6 +97,11 @@ int makeHostile(const QString &folder)
             c = char((seed = seed * 1103515245 + 12345) >> 24 & 0x7f);
         return bytes + noise + QByteArray("\xff\xd9", 2);
     };
+    const QByteArray heic = madeBy("heif-enc", {"-q", "80"}, photo, ".heic");
+    const QByteArray avif = madeBy("avifenc", {"-s", "10"}, photo, ".avif");
+    const QByteArray webp = madeBy("cwebp", {"-lossless"}, photo, ".webp");
+    QImage flat(8000, 6000, QImage::Format_RGB32);
+    flat.fill(qRgb(90, 140, 220));
     const std::vector<std::pair<const char *, QByteArray>> files = {
         {"ok-baseline-24mp.jpg", baseline},
         {"ok-progressive-24mp-420.jpg", jpeg(large, {.progressive = true})},
@@ -207,6 +213,27 @@ int makeHostile(const QString &folder)
              blank.fill(0);
              return encoded(blank, "PNG");
          }()},
+        // HEIF, AVIF and WebP: sizes the container states against the data, and flat pictures
+        // that claim a photo's size in a few bytes.
+        {"heic-claims-30000x30000.heic", claimingExtents(heic, 30000, 30000)},
+        {"heic-frame-larger-than-stated-16x16.heic", claimingExtents(heic, 16, 16)},
+        {"avif-claims-60000x60000.avif", claimingExtents(avif, 60000, 60000)},
+        {"avif-frame-larger-than-stated-16x16.avif", claimingExtents(avif, 16, 16)},
+        {"webp-claims-16383x16383.webp", webpClaiming(webp, 16383, 16383)},
+        {"avif-flat-8000x6000-in-a-few-kb.avif", madeBy("avifenc", {"-s", "10"}, flat, ".avif")},
+        {"heic-flat-8000x6000-in-a-few-kb.heic",
+         madeBy("heif-enc", {"-q", "10", "-p", "preset=ultrafast"}, flat, ".heic")},
+        {"heic-flat-8000x6000-claiming-16x16.heic",
+         claimingExtents(madeBy("heif-enc", {"-q", "10", "-p", "preset=ultrafast"}, flat, ".heic"),
+                         16, 16)},
+        {"webp-flat-8000x6000-lossless.webp",
+         madeBy("cwebp", {"-lossless", "-z", "0"}, flat, ".webp")},
+        {"ok-webp-animated-1200x900.webp",
+         madeBy("gif2webp", {}, uncompressedGif(photo.convertToFormat(QImage::Format_Indexed8)),
+                ".webp", ".gif")},
+        {"cut-heic.heic", heic.left(heic.size() / 2)},
+        {"cut-avif.avif", avif.left(avif.size() / 2)},
+        {"cut-webp.webp", webp.left(webp.size() / 2)},
     };
     QDir().mkpath(folder);
     for (const auto &[name, bytes] : files)
@@ -266,6 +293,17 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments().mid(1);
     if (args.size() == 4 && args[0] == QLatin1String("make-jpeg"))
         return makeJpeg(args[1], args[2].toInt(), args[3].toInt());
+    if (args.size() == 4 && args[0] == QLatin1String("make-photo")) {
+        // A camera's photo: a baseline JPEG made row by row, or a PNG for the other encoders.
+        const int width = args[2].toInt(), height = args[3].toInt();
+        return testpictures::write(
+                   args[1],
+                   args[1].endsWith(QLatin1String(".jpg"))
+                       ? testpictures::photoJpeg(width, height)
+                       : testpictures::encoded(testpictures::photo(width, height), "PNG", 100))
+            ? 0
+            : 1;
+    }
     if (args.size() == 2 && args[0] == QLatin1String("make-hostile"))
         return makeHostile(args[1]);
 

@@ -34,6 +34,40 @@ printf '%-34s %8s MB  (%s MB before the load)\n' "puzzle: peak resident, 6 X 5 d
     "$(($(printf '%s\n' "${peaks[@]}" | median) / 1024))" "$((before / 1024))"
 
 echo
+echo "== Photos as phones and browsers write them today: one load each, in a process of its own,"
+echo "   beside the format's own decoder on the same file (its whole process, writing raw pixels:"
+echo "   full size, or an eighth a side for djpeg -scale 1/8)"
+photo() { # NAME WIDTH HEIGHT: the picture as PNG, and as HEIC, AVIF and WebP made from it
+    "$bench" make-photo "$work/$1.png" "$2" "$3" 2>/dev/null
+    heif-enc -q 85 -p preset=ultrafast "$work/$1.png" -o "$work/$1.heic" >/dev/null
+    avifenc -s 8 "$work/$1.png" "$work/$1.avif" >/dev/null
+    cwebp -quiet -q 85 "$work/$1.png" -o "$work/$1.webp"
+    rm "$work/$1.png"
+}
+photo 12mp 4000 3000
+photo 48mp 8000 6000
+"$bench" make-photo "$work/108mp.jpg" 12000 9000 2>/dev/null
+"$bench" make-photo "$work/200mp.jpg" 16320 12240 2>/dev/null
+printf '%-10s %8s %-8s %8s %9s   %-22s %8s %8s\n' file MB outcome ms "peak +MB" "own decoder" ms "peak MB"
+for file in 12mp.heic 48mp.heic 12mp.avif 48mp.avif 12mp.webp 48mp.webp 108mp.jpg 200mp.jpg; do
+    line=$("$bench" attack "$work/$file" 2>/dev/null)
+    case $file in
+    *.heic) tool=(heif-convert "$work/$file" "$work/out.y4m") ;;
+    *.avif) tool=(avifdec -j 1 "$work/$file" "$work/out.y4m") ;;
+    *.webp) tool=(dwebp "$work/$file" -yuv -o "$work/out.yuv") ;;
+    *.jpg) tool=(djpeg -scale 1/8 -outfile /dev/null "$work/$file") ;;
+    esac
+    /usr/bin/time -o "$work/time" -f "%e %M" "${tool[@]}" >/dev/null 2>&1
+    own=$(tail -n 1 "$work/time")
+    rm -f "$work/out.y4m" "$work/out.yuv"
+    printf '%-10s %8s %-8s %8s %9s   %-22s %8s %8s\n' "$file" "$(($(stat -c %s "$work/$file") >> 20))" \
+        "$(field outcome <<<"$line")" "$(field ms <<<"$line")" "$(field peak_extra_mb <<<"$line")" \
+        "${tool[0]}$([[ $file == *.jpg ]] && echo ' -scale 1/8')" \
+        "$(awk '{ printf "%.0f", $1 * 1000 }' <<<"$own")" "$(awk '{ printf "%.1f", $2 / 1024 }' <<<"$own")"
+done
+rm -f "$work"/*.heic "$work"/*.avif "$work"/*.webp "$work"/*mp.jpg
+
+echo
 echo "== Pictures made to hurt, and big photos: one load each, in a process of its own"
 echo "   (bounds: 1000 ms, or 1.1 x djpeg -scale 1/8 for a JPEG; 150 MB, 320 MB for a progressive"
 echo "   JPEG's coefficients; ok-* are legal pictures that must load, the rest may load or be"

@@ -47,6 +47,31 @@ int main(int argc, char **argv)
         QImage translucent = stripes().scaled(8, 8);
         translucent.setColor(2, qRgba(30, 30, 200, 128));
         seed("ok-palette.png", encoded(translucent, "PNG"));
+        // Made by Debian's encoders: the decoders behind libheif, libavif and libwebp.
+        const QImage tiny = scene(16, 12);
+        seed("ok-scene.heic", madeBy("heif-enc", {"-q", "50"}, tiny, ".heic"));
+        seed("ok-scene.avif", madeBy("avifenc", {"-s", "10"}, tiny, ".avif"));
+        const QByteArray turned
+            = madeBy("avifenc", {"-s", "10", "--irot", "1", "--imir", "0"}, scene(15, 9), ".avif");
+        seed("ok-turned.avif", turned);
+        seed("ok-turned.heif", QByteArray(turned).replace(8, 4, "mif1"));
+        seed("ok-scene.webp", madeBy("cwebp", {"-q", "50"}, tiny, ".webp"));
+        QImage seeThrough = tiny.convertToFormat(QImage::Format_ARGB32);
+        seeThrough.setPixel(3, 3, qRgba(10, 20, 30, 40));
+        seed("ok-alpha.webp", madeBy("cwebp", {"-lossless"}, seeThrough, ".webp"));
+        seed("ok-moving.webp", madeBy("gif2webp", {}, gif(3), ".webp", ".gif"));
+        seed("ok-phone.webp",
+             madeBy("cwebp", {"-metadata", "exif"}, rotatedJpeg(scene(16, 8)), ".webp", ".jpg"));
+        seed("claims.avif", claimingExtents(madeBy("avifenc", {"-s", "10"}, tiny, ".avif"), 16, 4));
+        seed("claims.heic", claimingExtents(madeBy("heif-enc", {"-q", "50"}, tiny, ".heic"), 4, 4));
+        seed("claims.webp",
+             webpClaiming(madeBy("cwebp", {"-lossless"}, tiny, ".webp"), 16383, 16383));
+        QImage flat(2000, 1500, QImage::Format_RGB32);
+        flat.fill(qRgb(90, 140, 220));
+        seed(
+            "frame-larger-than-stated.heic",
+            claimingExtents(
+                madeBy("heif-enc", {"-q", "10", "-p", "preset=ultrafast"}, flat, ".heic"), 16, 16));
         seed("half.jpg", jpeg.left(jpeg.size() / 2));
         seed("huge.jpg", jpegClaiming(60000, 60000));
         seed("text.jpg", "not a picture");

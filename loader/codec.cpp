@@ -178,3 +178,66 @@ QImage RowScaler::finish()
         return m_image;
     return m_image.scaled(m_target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
+
+void checkWholeDecode(const Load &load, QSize full, qint64 bytes)
+{
+    const PictureLimits &limits = load.limits;
+    if (full.width() < 1 || full.height() < 1 || full.width() > 65535 || full.height() > 65535
+        || qint64(full.width()) * full.height() > limits.pixels
+        || bytes > limits.memoryBytes + limits.progressiveBytes)
+        refuse();
+    // Beyond the usual budget only for a file big enough to be the photo it claims, as for a
+    // progressive JPEG: a byte for every 512 the decoder holds.
+    if (bytes > limits.memoryBytes && load.device.size() < bytes / 512)
+        refuse();
+}
+
+int exifOrientation(const uchar *tiff, qint64 length)
+{
+    if (length < 8 || (tiff[0] != 'I' && tiff[0] != 'M'))
+        return 1;
+    const bool intel = tiff[0] == 'I';
+    const auto u16 = [&](qint64 at) {
+        return intel ? tiff[at] | tiff[at + 1] << 8 : tiff[at] << 8 | tiff[at + 1];
+    };
+    const auto u32 = [&](qint64 at) {
+        return intel ? quint32(u16(at)) | quint32(u16(at + 2)) << 16
+                     : quint32(u16(at)) << 16 | quint32(u16(at + 2));
+    };
+    const quint32 ifd = u32(4);
+    if (ifd > quint64(length - 2))
+        return 1;
+    const int entries = u16(ifd);
+    for (int i = 0; i < entries; ++i) {
+        const qint64 at = qint64(ifd) + 2 + qint64(i) * 12;
+        if (at + 12 > length)
+            break;
+        if (u16(at) == 0x0112) {
+            const int value = u16(at + 8);
+            return value >= 1 && value <= 8 ? value : 1;
+        }
+    }
+    return 1;
+}
+
+QImage upright(const QImage &image, int orientation)
+{
+    switch (orientation) {
+    case 2:
+        return image.mirrored(true, false);
+    case 3:
+        return image.mirrored(true, true);
+    case 4:
+        return image.mirrored(false, true);
+    case 5:
+        return image.transformed(QTransform().rotate(90)).mirrored(true, false);
+    case 6:
+        return image.transformed(QTransform().rotate(90));
+    case 7:
+        return image.transformed(QTransform().rotate(-90)).mirrored(true, false);
+    case 8:
+        return image.transformed(QTransform().rotate(-90));
+    default:
+        return image;
+    }
+}

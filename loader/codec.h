@@ -38,6 +38,9 @@ const Codec &gifCodec();
 const Codec &icoCodec();
 const Codec &jpegCodec();
 const Codec &pngCodec();
+const Codec &heifCodec();
+const Codec &avifCodec();
+const Codec &webpCodec();
 
 [[noreturn]] void refuse();
 
@@ -117,6 +120,22 @@ private:
     int m_block = -1, m_rows = 0, m_done = 0;
     const LoadProgress &m_working;
 };
+
+// For a picture a library decodes whole: its size against the pixel and side limits, and the
+// `bytes` the library holds for it against the bound a progressive JPEG has (its coefficients
+// and the usual budget beside them). Refuses past them.
+void checkWholeDecode(const Load &load, QSize full, qint64 bytes);
+// The orientation (1 upright, 2-8 mirrored and turned) an EXIF block states, from its TIFF
+// header on; 1 where it states none.
+int exifOrientation(const uchar *tiff, qint64 length);
+// The picture turned and mirrored as an EXIF orientation says.
+QImage upright(const QImage &image, int orientation);
+
+// The rows of `crop` of a YUV picture (libavif's, or another library's planes described in
+// it), converted to RGB by libavif a band at a time into the scaler: no RGB copy of the whole.
+struct avifImage;
+struct avifCropRect;
+void yuvRowsToScaler(const avifImage &image, const avifCropRect &crop, RowScaler &scaler);
 
 // A new picture whose memory holds the fill tests ask for.
 QImage blankPicture(QSize size, QImage::Format format);

@@ -136,36 +136,6 @@ int readByte(j_decompress_ptr info)
     return *info->src->next_input_byte++;
 }
 
-int exifOrientation(const JOCTET *data, int size)
-{
-    if (size < 14 || std::memcmp(data, "Exif\0\0", 6) != 0)
-        return 1;
-    const JOCTET *tiff = data + 6;
-    const int length = size - 6;
-    const bool intel = tiff[0] == 'I';
-    const auto u16 = [&](int at) {
-        return intel ? tiff[at] | tiff[at + 1] << 8 : tiff[at] << 8 | tiff[at + 1];
-    };
-    const auto u32 = [&](int at) {
-        return intel ? quint32(u16(at)) | quint32(u16(at + 2)) << 16
-                     : quint32(u16(at)) << 16 | quint32(u16(at + 2));
-    };
-    const quint32 ifd = u32(4);
-    if (ifd > quint32(length - 2))
-        return 1;
-    const int entries = u16(int(ifd));
-    for (int i = 0; i < entries; ++i) {
-        const qint64 at = qint64(ifd) + 2 + qint64(i) * 12;
-        if (at + 12 > length)
-            break;
-        if (u16(int(at)) == 0x0112) {
-            const int value = u16(int(at) + 8);
-            return value >= 1 && value <= 8 ? value : 1;
-        }
-    }
-    return 1;
-}
-
 // Metadata segments: counted (thousands of empty ones are an attack, not a photo) and skipped,
 // except the first EXIF block, read for the orientation.
 boolean onSegment(j_decompress_ptr info)
@@ -184,7 +154,7 @@ boolean onSegment(j_decompress_ptr info)
             data[std::size_t(i)] = JOCTET(readByte(info));
         if (std::memcmp(data.data(), "Exif\0\0", 6) == 0) {
             d.exifSeen = true;
-            d.orientation = exifOrientation(data.data(), length);
+            d.orientation = exifOrientation(data.data() + 6, length - 6);
         }
         return TRUE;
     }
@@ -203,28 +173,6 @@ void cmykToRgb(JOCTET *pixels, int width)
         const int k = p[3];
         const QRgb rgb = qRgb(p[0] * k / 255, p[1] * k / 255, p[2] * k / 255);
         std::memcpy(p, &rgb, sizeof rgb);
-    }
-}
-
-QImage upright(const QImage &image, int orientation)
-{
-    switch (orientation) {
-    case 2:
-        return image.mirrored(true, false);
-    case 3:
-        return image.mirrored(true, true);
-    case 4:
-        return image.mirrored(false, true);
-    case 5:
-        return image.transformed(QTransform().rotate(90)).mirrored(true, false);
-    case 6:
-        return image.transformed(QTransform().rotate(90));
-    case 7:
-        return image.transformed(QTransform().rotate(-90)).mirrored(true, false);
-    case 8:
-        return image.transformed(QTransform().rotate(-90));
-    default:
-        return image;
     }
 }
 
@@ -263,7 +211,9 @@ bool decode(Decoder &d, Load &load, std::optional<RowScaler> &scaler, QSize &tar
 
     const PictureLimits &limits = load.limits;
     d.coefficients = coefficientsOf(info);
-    if (qint64(info->image_width) * info->image_height > limits.pixels)
+    const qint64 pixels = qint64(info->image_width) * info->image_height;
+    const bool scaledOnly = pixels > limits.pixels; // past it only as the little it decodes to
+    if (scaledOnly && (info->progressive_mode || pixels > limits.scaledJpegPixels))
         return false;
     qint64 memory = limits.memoryBytes;
     if (info->progressive_mode) {
@@ -289,6 +239,8 @@ bool decode(Decoder &d, Load &load, std::optional<RowScaler> &scaler, QSize &tar
             && int(info->output_height) >= target.height())
             break;
     }
+    if (scaledOnly && qint64(info->output_width) * info->output_height > limits.pixels)
+        return false;
     info->dct_method = JDCT_ISLOW;
     jpeg_start_decompress(info);
 

@@ -26,7 +26,8 @@ Picture decodePicture(QIODevice &device, QSize decodeBox, const PictureLimits &l
     // By content, whatever the name: every other format's reader is slow or unbounded over
     // text (PNM, XPM, XBM) or not one the game offers.
     const QByteArray head = device.peek(16);
-    for (const Codec *codec : {&jpegCodec(), &pngCodec(), &gifCodec(), &bmpCodec(), &icoCodec()}) {
+    for (const Codec *codec : {&jpegCodec(), &pngCodec(), &gifCodec(), &bmpCodec(), &icoCodec(),
+                               &heifCodec(), &avifCodec(), &webpCodec()}) {
         if (!codec->recognises(head))
             continue;
         Load load {device, decodeBox, limits, working};

@@ -26,9 +26,13 @@ struct PictureLimits
     // Cameras and phones take up to 50 megapixels; rows are scaled down as they arrive, so the
     // count bounds the work, not the memory.
     qint64 pixels = 64'000'000;
+    // A baseline JPEG is decoded at an eighth of its size a side with little work or memory:
+    // phones' 200-megapixel mode, 16320 x 12240, loads that way.
+    qint64 scaledJpegPixels = qint64(16320) * 12240;
     qint64 memoryBytes = qint64(120) << 20; // a decoder's own, beside the picture it returns
     // A progressive JPEG keeps every coefficient until its last scan: 2 bytes each, 288 MB for
-    // 48 megapixels without chroma subsampling.
+    // 48 megapixels without chroma subsampling. HEIF, AVIF and WebP pictures that are decoded
+    // whole are held to the same.
     qint64 progressiveBytes = qint64(320) << 20;
     // The bytes of a JPEG's scans, each through the entropy decoder: a camera's 50 megapixels
     // at its best quality are about 40 MB.
@@ -43,9 +47,9 @@ struct PictureLimits
 // Called now and then while a picture decodes, so that a caller can show that it works.
 using LoadProgress = std::function<void()>;
 
-// Loads a picture file: BMP, GIF, JPEG, ICO or PNG, whatever its name, by its content. A file
-// that is missing, unreadable, not one of those, truncated or beyond the limits raises
-// RuntimeError.
+// Loads a picture file: BMP, GIF, JPEG, ICO, PNG, HEIF, AVIF or WebP, whatever its name, by its
+// content. A file that is missing, unreadable, not one of those, truncated or beyond the limits
+// raises RuntimeError.
 Picture LoadPicture(const QString &path, QSize decodeBox = PictureDecodeBox,
                     const PictureLimits &limits = {}, const LoadProgress &working = {});
 

@@ -217,10 +217,12 @@ QStringList dialogPatterns(const QString &pattern)
     if (extension.isEmpty())
         return patterns;
     // As the classic dialog did: longer extensions that start with the pattern's three letters,
-    // and JPEG's four-letter spelling, which cameras and browsers write.
+    // and JPEG's four-letter spelling, which cameras and browsers write; with it the formats
+    // phones and browsers now write their photos in.
     patterns << caseInsensitivePattern(pattern + QStringLiteral("?*"));
     if (extension == QLatin1String("jpg"))
-        patterns << caseInsensitivePattern(QStringLiteral("*.jpeg"));
+        for (const char *photo : {"*.jpeg", "*.heic", "*.heif", "*.avif", "*.webp"})
+            patterns << caseInsensitivePattern(QLatin1String(photo));
     return patterns;
 }
 

@@ -87,5 +87,6 @@ void useClassicDialogButtons();
 
 // The wildcard a file dialog needs to match a pattern such as "*.jpg" in any letter case.
 QString caseInsensitivePattern(const QString &pattern);
-// The patterns the dialog lists a filter's pattern as: any case, and "*.jpg" with ".jpeg".
+// The patterns the dialog lists a filter's pattern as: any case, and "*.jpg" with ".jpeg" and
+// the photo formats that came after it (HEIF, AVIF, WebP).
 QStringList dialogPatterns(const QString &pattern);

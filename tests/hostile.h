@@ -71,6 +71,114 @@ inline QByteArray jpeg(const QImage &source, JpegKind kind = {})
     return bytes;
 }
 
+// Row y of a photo-like picture, 3 bytes a pixel: green above, red and blue below, with fine
+// grain as a camera's sensor gives (`detail`, 0 to 255); `seed` runs on from row to row.
+inline void photoRow(uchar *rgb, int y, int width, int height, int detail, quint32 &seed)
+{
+    for (int x = 0; x < width; ++x, rgb += 3) {
+        const int grain = int((seed = seed * 1103515245 + 12345) >> 24) * detail / 256;
+        if (y < height / 2) {
+            rgb[0] = uchar(30 + grain / 2);
+            rgb[1] = uchar(200 + grain / 4);
+            rgb[2] = uchar(60 + (x / 64 + y / 64) % 32);
+        } else {
+            rgb[0] = uchar(200 - (x / 128) % 64 + grain / 4);
+            rgb[1] = uchar(40 + grain / 4);
+            rgb[2] = uchar(40 + (y / 128) % 128);
+        }
+    }
+}
+
+// A scene of many shapes, edges and grain, which encoders keep as they keep a photo's.
+inline QImage photo(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient sky(0, 0, 0, height);
+    sky.setColorAt(0, QColor(90, 140, 220));
+    sky.setColorAt(1, QColor(60, 120, 50));
+    p.fillRect(image.rect(), sky);
+    quint32 seed = 3;
+    const auto next = [&](int range) {
+        return int((seed = seed * 1103515245 + 12345) >> 8) % range;
+    };
+    for (int i = 0; i < 4000; ++i) {
+        const int size = std::max(4, width / (8 + next(200)));
+        p.setPen(QPen(QColor(next(256), next(256), next(256)), 1 + next(4)));
+        p.setBrush(QColor(next(256), next(256), next(256), 60 + next(196)));
+        p.drawEllipse(next(width), next(height), size, size * (1 + next(3)) / 2);
+    }
+    p.end();
+    for (int y = 0; y < height; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const int grain = next(17) - 8;
+            const QRgb c = line[x];
+            line[x]
+                = qRgb(std::clamp(qRed(c) + grain, 0, 255), std::clamp(qGreen(c) + grain, 0, 255),
+                       std::clamp(qBlue(c) + grain, 0, 255));
+        }
+    }
+    return image;
+}
+
+// A baseline JPEG of a photo's size made row by row, never held whole (see photoRow).
+inline QByteArray photoJpeg(int width, int height, int detail = 16, int quality = 90)
+{
+    jpeg_compress_struct info {};
+    jpeg_error_mgr errors {};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char *out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &out, &size);
+    info.image_width = JDIMENSION(width);
+    info.image_height = JDIMENSION(height);
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, quality, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<JSAMPLE> row(std::size_t(width) * 3);
+    quint32 seed = 1;
+    while (info.next_scanline < info.image_height) {
+        photoRow(row.data(), int(info.next_scanline), width, height, detail, seed);
+        JSAMPROW rows[] = {row.data()};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    QByteArray bytes(reinterpret_cast<const char *>(out), qsizetype(size));
+    std::free(out);
+    return bytes;
+}
+
+// A HEIF or AVIF file whose image spatial extents box (the size its container states) claims
+// width x height.
+inline QByteArray claimingExtents(QByteArray file, quint32 width, quint32 height)
+{
+    const qsizetype ispe = file.indexOf("ispe");
+    for (int i = 0; i < 4 && ispe > 0; ++i) {
+        file[ispe + 8 + i] = char(width >> (24 - 8 * i));
+        file[ispe + 12 + i] = char(height >> (24 - 8 * i));
+    }
+    return file;
+}
+
+// A lossless WebP whose header claims width x height.
+inline QByteArray webpClaiming(QByteArray webp, quint32 width, quint32 height)
+{
+    if (webp.mid(12, 4) != "VP8L")
+        return {};
+    const quint32 bits = quint32(uchar(webp[21])) | quint32(uchar(webp[22])) << 8
+        | quint32(uchar(webp[23])) << 16 | quint32(uchar(webp[24])) << 24;
+    const quint32 claimed = (bits & 0xF0000000) | (width - 1) | (height - 1) << 14;
+    for (int i = 0; i < 4; ++i)
+        webp[21 + i] = char(claimed >> (8 * i));
+    return webp;
+}
+
 // A PNG of the picture in seven interlaced passes, which Qt's writer cannot make.
 inline QByteArray interlacedPng(const QImage &source)
 {

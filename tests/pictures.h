@@ -8,6 +8,10 @@
 #include <QFile>
 #include <QImage>
 #include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cstdio>
 
 #include "loader.h"
 #include "runtimeerror.h"
@@ -127,6 +131,45 @@ inline bool write(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The file a command-line encoder of Debian's (heif-enc, avifenc, cwebp, gif2webp) makes of
+// `input` (a PNG, or the bytes of another file named `in` + `inputSuffix`): its options, then
+// the input and the output. Empty if the encoder failed or is missing.
+inline QByteArray madeBy(const QString &program, const QStringList &options,
+                         const QByteArray &input, const QString &outputSuffix,
+                         const QString &inputSuffix = QStringLiteral(".png"))
+{
+    QTemporaryDir dir;
+    const QString in = dir.filePath(QStringLiteral("in") + inputSuffix);
+    const QString out = dir.filePath(QStringLiteral("out") + outputSuffix);
+    if (!write(in, input))
+        return {};
+    QProcess encoder;
+    encoder.setProcessChannelMode(QProcess::MergedChannels);
+    QStringList args = options;
+    args << in;
+    if (program == QLatin1String("cwebp") || program == QLatin1String("gif2webp")
+        || program == QLatin1String("heif-enc"))
+        args << QStringLiteral("-o");
+    args << out;
+    encoder.start(program, args);
+    if (!encoder.waitForFinished(120000) || encoder.exitStatus() != QProcess::NormalExit
+        || encoder.exitCode() != 0) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(program), encoder.readAll().constData());
+        return {};
+    }
+    QFile made(out);
+    return made.open(QIODevice::ReadOnly) ? made.readAll() : QByteArray();
+}
+inline QByteArray madeBy(const QString &program, const QStringList &options, const QImage &image,
+                         const QString &outputSuffix)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return madeBy(program, options, png, outputSuffix);
 }
 
 } // namespace testpictures

@@ -396,11 +396,13 @@ private slots:
                 return QRegularExpression::fromWildcard(p).match(name).hasMatch();
             });
         };
-        for (const char *name : {"PHOTO.JPG", "photo.Jpg", "photo.jpeg", "FOTO.JPEG", "x.jpgx"})
+        for (const char *name : {"PHOTO.JPG", "photo.Jpg", "photo.jpeg", "FOTO.JPEG", "x.jpgx",
+                                 "IMG_0001.HEIC", "scatto.heif", "pagina.webp", "foto.AVIF"})
             QVERIFY2(matches(QStringLiteral("*.jpg"), QLatin1String(name)), name);
         for (const char *name : {"photo.png", "photo.jpe", "jpg.txt"})
             QVERIFY2(!matches(QStringLiteral("*.jpg"), QLatin1String(name)), name);
         QVERIFY(!matches(QStringLiteral("*.gif"), QStringLiteral("x.jpeg")));
+        QVERIFY(!matches(QStringLiteral("*.gif"), QStringLiteral("x.webp")));
     }
 
     // However the box is answered, the answer comes back and its window is hidden, not closed:

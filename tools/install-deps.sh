@@ -15,7 +15,16 @@ packages=(
     libwayland-dev libwayland-bin plasma-wayland-protocols
     libjpeg-turbo-progs clang libclang-rt-dev libx11-dev libxtst-dev
     desktop-file-utils appstream bc lintian debhelper
+    pkgconf libheif-dev libavif-dev libwebp-dev libheif-examples libavif-bin webp time
 )
+# From Debian 13 on libheif's codecs are plugins of their own: libde265 decodes HEIC (AV1 goes
+# through libavif), x265 encodes the tests' HEIC.
+. /etc/os-release
+if [[ ${ID:-} == debian && ${VERSION_ID:-} == 12 ]]; then
+    : # built into libheif1
+elif [[ ${ID:-} == debian ]] || apt-cache show libheif-plugin-libde265 >/dev/null 2>&1; then
+    packages+=(libheif-plugin-libde265 libheif-plugin-x265)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

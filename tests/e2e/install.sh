@@ -28,7 +28,8 @@ desktop-file-validate "$prefix/share/applications/$appid.desktop" || fail "the i
 exec_line=$(sed -n 's/^Exec=//p' "$prefix/share/applications/$appid.desktop")
 [[ $exec_line == "$prefix/games/puzzle %f" ]] || fail "the launcher runs '$exec_line'"
 PUZZLE=$prefix/games/puzzle
-for type in image/bmp image/gif image/jpeg image/png image/vnd.microsoft.icon; do
+for type in image/bmp image/gif image/jpeg image/png image/vnd.microsoft.icon image/heif image/heic \
+    image/avif image/webp; do
     grep -q "^MimeType=.*$type;" "$prefix/share/applications/$appid.desktop" || fail "the launcher does not offer to open $type"
     grep -q "<mediatype>$type</mediatype>" "$prefix/share/metainfo/$appid.metainfo.xml" || fail "the metainfo does not list $type"
 done
