@@ -44,8 +44,11 @@ board_box() {
     XDG_RUNTIME_DIR=$RUNTIME WAYLAND_DISPLAY=puzzle-wl timeout 5 weston-debug scene-graph 2>/dev/null | awk "
         /^[[:space:]]*View / { view++; board = index(\$0, \"'Puzzle_3'\") > 0; window = / PID /&& !/cursor|panel for|background for/ }
         window && !first { first = view }
-        board && /position:/ { gsub(/[(),>-]/, \" \"); print \$4 - \$2, \$5 - \$3, \$2, \$3, first == view; exit }"
+        board && /$BOX_LINE/ { gsub(/[^0-9]+/, \" \"); print \$3 - \$1, \$4 - \$2, \$1, \$2, first == view; exit }"
 }
+# Weston frames an X window itself, with a wide shadow: its frame is the view's opaque part.
+BOX_LINE=position:
+[[ $CLIENT == xcb ]] && BOX_LINE=opaque:
 board_in_front() { # SHOT: a board-sized frame in front, the photograph in it
     local front
     read -r BW BH BX BY front < <(board_box) || return 1
