@@ -46,14 +46,7 @@ XDG_RUNTIME_DIR=$RUNTIME gnome-shell --wayland --headless --virtual-monitor 1280
 SHELL_PID=$!
 HELPER_PIDS+=($SHELL_PID)
 # mutter leaves the lock files and sockets of its X displays behind: removed once it is gone.
-after_cleanup() {
-    local lock n
-    for lock in /tmp/.X*-lock; do
-        [[ -e $lock && $(tr -d ' ' <"$lock") == "$SHELL_PID" ]] || continue
-        n=${lock#/tmp/.X}
-        rm -f "$lock" "/tmp/.X11-unix/X${n%-lock}"
-    done
-}
+after_cleanup() { remove_x_displays_of "$SHELL_PID"; }
 
 shell() { # JS -> its value, as the shell gives it back (a string without quotes)
     local out

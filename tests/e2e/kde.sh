@@ -45,14 +45,7 @@ kwin_display() {
     done
 }
 # KWin 6 leaves the lock and socket of its X display behind: removed once it is gone.
-after_cleanup() {
-    local lock n
-    for lock in /tmp/.X*-lock; do
-        [[ -e $lock && $(tr -d ' ' <"$lock") == "$KWIN_PID" ]] || continue
-        n=${lock#/tmp/.X}
-        rm -f "$lock" "/tmp/.X11-unix/X${n%-lock}"
-    done
-}
+after_cleanup() { remove_x_displays_of "$KWIN_PID"; }
 # KWin runs scripts it is given over the bus; what they print lands in its log, tagged.
 SCRIPTS=0
 kwin() { # JS [keep], which may print(TAG + ...) -> RESULT; kept scripts stay loaded

@@ -64,6 +64,16 @@ start_display() {
     rm -f "$fdfile"
 }
 
+# Removes the locks and sockets of the X displays a compositor started and left behind.
+remove_x_displays_of() { # PID
+    local lock n
+    for lock in /tmp/.X*-lock; do
+        [[ -e $lock && $(tr -d ' ' <"$lock") == "$1" ]] || continue
+        n=${lock#/tmp/.X}
+        rm -f "$lock" "/tmp/.X11-unix/X${n%-lock}"
+    done
+}
+
 # Waits until a window manager has taken the display (it names its check window on the root):
 # one still starting loses the windows mapped meanwhile.
 wait_wm() { # NAME
