@@ -107,8 +107,15 @@ QImage Avif::decode(Load &load) const
     // Cropped, then turned, then mirrored: the order the format fixes.
     if (image->transformFlags & AVIF_TRANSFORM_IROT)
         picture = picture.transformed(QTransform().rotate(-90.0 * image->irot.angle));
-    if (image->transformFlags & AVIF_TRANSFORM_IMIR)
-        picture = picture.mirrored(image->imir.mode == 1, image->imir.mode == 0);
+    if (image->transformFlags & AVIF_TRANSFORM_IMIR) {
+        // The same byte of the file, named "axis" since libavif 1.0 (Debian 13).
+#if AVIF_VERSION_MAJOR >= 1
+        const int mirror = image->imir.axis;
+#else
+        const int mirror = image->imir.mode;
+#endif
+        picture = picture.mirrored(mirror == 1, mirror == 0);
+    }
     return picture;
 }
 
