@@ -42,6 +42,11 @@ def walk(node, depth=0):
         yield from walk(node.getChildAtIndex(i), depth + 1)
 
 
+def role(node):
+    """The role as the older registry names it: AT-SPI 2.5x calls a push button "button"."""
+    return "push button" if node.getRole() == pyatspi.ROLE_PUSH_BUTTON else node.getRoleName()
+
+
 NODES = []  # the buttons and labels of the board, found once: each look reads only these
 
 
@@ -51,7 +56,7 @@ def nodes():
         if window is None:
             fail("no board in the accessibility tree")
         NODES.extend(node for node, _ in walk(window)
-                     if node.getRoleName() in ("push button", "label"))
+                     if role(node) in ("push button", "label"))
     return NODES
 
 
@@ -89,7 +94,7 @@ class Reading:
                     self.nodes["spare"] = node
                 if focused:
                     self.focus = "spare"
-            elif node.getRoleName() == "push button":
+            elif role(node) == "push button":
                 if focused:
                     self.focus = name
             elif states.contains(pyatspi.STATE_SHOWING):
@@ -249,7 +254,7 @@ def dump():
                  pyatspi.STATE_SHOWING: "showing", pyatspi.STATE_SENSITIVE: "sensitive"}
         if not states.contains(pyatspi.STATE_SHOWING) and not node.name:
             continue
-        print("%s%s \"%s\"%s [%s]" % ("  " * depth, node.getRoleName(), node.name or "",
+        print("%s%s \"%s\"%s [%s]" % ("  " * depth, role(node), node.name or "",
                                       (" (" + node.description + ")") if node.description else "",
                                       ", ".join(names[s] for s in flags)))
 
@@ -265,7 +270,7 @@ def listen(path):
             if event.type.startswith("object:state-changed:focused") and event.detail1 == 1:
                 out.write("focus %s\n" % source.name)
             elif event.type.startswith("object:property-change:accessible-name"):
-                out.write("name %s: %s\n" % (source.getRoleName(), source.name))
+                out.write("name %s: %s\n" % (role(source), source.name))
         except Exception:  # an object gone before it was read
             pass
 
