@@ -105,12 +105,13 @@ same_place() {
 }
 for round in $(seq 20); do
     swaymsg -q '[title="^Puzzle$"] focus' || fail "sway cannot focus the background"
-    # sway runs a window's rules once per X window: mapped anew, the tiled board floats at
-    # the size its tile gave it, centred. From there on it stays.
+    # Mapped anew, the tiled board floats at the size its tile gave it, centred, where sway
+    # runs a window's rules once per X window (1.7), or is tiled again (1.10). From there on
+    # it stays.
     if [[ $LAYOUT == tiled && $round == 1 ]]; then
-        LAYOUT=floating-after-tile
         refloated() { floating && [[ $FOCUSED == true ]] && photograph && X0=$X Y0=$Y; }
         eventually "background focus 1: the board is not back in front" refloated
+        [[ $TYPE == floating_con ]] && LAYOUT=floating-after-tile
     fi
     eventually "background focus $round: the board is not back in front at $X0,$Y0" same_place
 done
