@@ -18,6 +18,7 @@ int main(int argc, char *argv[])
     QApplication::setDesktopFileName(QStringLiteral(PUZZLE_APP_ID));
     QApplication::setQuitOnLastWindowClosed(false);
     useClassicDialogButtons();
+    avoidUnattachedInputDevices();
 
     // Qt's own buttons and dialogs speak Italian, as the game does, and so does the default
     // locale (the file types the dialog lists).

@@ -8,7 +8,7 @@ packages=(
     cmake g++ ninja-build make
     qt6-base-dev qt6-translations-l10n qt6-l10n-tools
     fonts-liberation2
-    pulseaudio libpulse-dev libjpeg62-turbo-dev libpng-dev libxcb1-dev
+    pulseaudio libpulse-dev libjpeg62-turbo-dev libpng-dev libxcb1-dev libxcb-xinput-dev
     xvfb xauth xdotool x11-utils x11-xserver-utils locales libgtk-3-bin
     at-spi2-core python3-pyatspi imagemagick openbox metacity xfwm4 dbus wmctrl weston qt6-wayland
     sway grim wtype jq gnome-shell mutter libglib2.0-bin kwin-x11 kwin-wayland xwayland
