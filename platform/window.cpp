@@ -254,6 +254,15 @@ void Window::setFixedSizeWindow()
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
+void Window::showMaximizedOver(const QRect &area)
+{
+    // Without a window manager "maximized" means nothing.
+    setGeometry(area);
+    setWindowState(Qt::WindowMaximized);
+    m_maximizedAsked = true;
+    show();
+}
+
 // A click on a disabled window is the player asking for it, focus or no focus: a window manager
 // may leave the focus there.
 bool Window::eventFilter(QObject *watched, QEvent *event)
@@ -268,6 +277,20 @@ bool Window::eventFilter(QObject *watched, QEvent *event)
 // background takes it once more. The press asks for the board itself, and goes no further.
 bool Window::nativeEvent(const QByteArray &eventType, void *message, qintptr *result)
 {
+    // mutter 48 may place a window before its frame is in place, and then keeps the maximize
+    // asked for at the map until the window is next configured: configured once it is framed.
+    if (m_maximizedAsked && eventType == "xcb_generic_event_t"
+        && (static_cast<const xcb_generic_event_t *>(message)->response_type & 0x7f)
+            == XCB_REPARENT_NOTIFY) {
+        auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+        const auto *reparent = static_cast<const xcb_reparent_notify_event_t *>(message);
+        if (x11 && reparent->window == winId()) {
+            const std::uint32_t size[] = {std::uint32_t(width()), std::uint32_t(height())};
+            xcb_configure_window(x11->connection(), reparent->window,
+                                 XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+            xcb_flush(x11->connection());
+        }
+    }
     if (!isEnabled() && eventType == "xcb_generic_event_t") {
         // As the X11 protocol lays them out: a core event's code in its first byte and its
         // button in the second; an input extension event (code 35) has its own type at byte 8

@@ -29,6 +29,8 @@ public:
     static void useDesktop(QPoint origin, double scale);
     // The window keeps the size of its client area and menu bar; nobody resizes or maximizes it.
     void setFixedSizeWindow();
+    // Shows the window maximized, filling the area itself where no window manager maximizes it.
+    void showMaximizedOver(const QRect &area);
 
     QMenu *addMenu(const QString &caption);
     QAction *addMenuItem(QMenu *menu, const QString &caption);
@@ -65,6 +67,7 @@ private:
     QWidget *m_client;
     QPointer<QWindow> m_watchedHandle;
     bool m_fixedSize = false;
+    bool m_maximizedAsked = false;
     QRectF m_clientTwips;
     bool m_loaded = false;
 };

@@ -96,10 +96,7 @@ void Sfondo::Form_Load()
                fittingScale((choosesSmallBoard() ? ::Puzzle_3m() : ::Puzzle_03()).clientArea,
                             area.size()));
     setUpWindow();
-    // Without a window manager "maximized" means nothing, so fill the screen ourselves too.
-    setGeometry(area);
-    setWindowState(Qt::WindowMaximized);
-    show();
+    showMaximizedOver(area);
     setEnabled(false);
     showChosenBoard();
 }
