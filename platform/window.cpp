@@ -5,6 +5,7 @@
 #include "runtimeerror.h"
 #include "twips.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -98,6 +99,8 @@ Window::Window(QWidget *parent)
     m_client->setAutoFillBackground(true);
     DragManager::instance(); // drags are watched from the first window on
 }
+
+Window::~Window() = default;
 
 void Window::setBackColor(const QColor &color)
 {
@@ -254,12 +257,46 @@ void Window::setFixedSizeWindow()
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
+namespace {
+// mutter 48 may place a window before its frame is in place, and then keeps the maximize asked
+// for at the map waiting until the window is next configured: it is configured once framed.
+class ConfiguredWhenFramed final : public QAbstractNativeEventFilter
+{
+public:
+    explicit ConfiguredWhenFramed(QWidget *window)
+        : m_window(window)
+    { }
+
+    bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override
+    {
+        auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+        const auto *event = static_cast<const xcb_reparent_notify_event_t *>(message);
+        if (!x11 || type != "xcb_generic_event_t"
+            || (event->response_type & 0x7f) != XCB_REPARENT_NOTIFY
+            || event->window != m_window->winId())
+            return false;
+        const std::uint32_t size[]
+            = {std::uint32_t(m_window->width()), std::uint32_t(m_window->height())};
+        xcb_configure_window(x11->connection(), event->window,
+                             XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+        xcb_flush(x11->connection());
+        return false;
+    }
+
+private:
+    QWidget *m_window;
+};
+} // namespace
+
 void Window::showMaximizedOver(const QRect &area)
 {
     // Without a window manager "maximized" means nothing.
     setGeometry(area);
     setWindowState(Qt::WindowMaximized);
-    m_maximizedAsked = true;
+    if (!m_framedWatch) {
+        m_framedWatch = std::make_unique<ConfiguredWhenFramed>(this);
+        QCoreApplication::instance()->installNativeEventFilter(m_framedWatch.get());
+    }
     show();
 }
 
@@ -277,20 +314,6 @@ bool Window::eventFilter(QObject *watched, QEvent *event)
 // background takes it once more. The press asks for the board itself, and goes no further.
 bool Window::nativeEvent(const QByteArray &eventType, void *message, qintptr *result)
 {
-    // mutter 48 may place a window before its frame is in place, and then keeps the maximize
-    // asked for at the map until the window is next configured: configured once it is framed.
-    if (m_maximizedAsked && eventType == "xcb_generic_event_t"
-        && (static_cast<const xcb_generic_event_t *>(message)->response_type & 0x7f)
-            == XCB_REPARENT_NOTIFY) {
-        auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-        const auto *reparent = static_cast<const xcb_reparent_notify_event_t *>(message);
-        if (x11 && reparent->window == winId()) {
-            const std::uint32_t size[] = {std::uint32_t(width()), std::uint32_t(height())};
-            xcb_configure_window(x11->connection(), reparent->window,
-                                 XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
-            xcb_flush(x11->connection());
-        }
-    }
     if (!isEnabled() && eventType == "xcb_generic_event_t") {
         // As the X11 protocol lays them out: a core event's code in its first byte and its
         // button in the second; an input extension event (code 35) has its own type at byte 8

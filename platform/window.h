@@ -6,7 +6,9 @@
 #include <QRectF>
 #include <QWindow>
 #include <functional>
+#include <memory>
 
+class QAbstractNativeEventFilter;
 class QMenu;
 class QAction;
 
@@ -16,6 +18,7 @@ class Window : public QMainWindow
     Q_OBJECT
 public:
     explicit Window(QWidget *parent = nullptr);
+    ~Window() override;
 
     QWidget *client() const { return m_client; }
     void setCaption(const QString &caption) { setWindowTitle(caption); }
@@ -67,7 +70,7 @@ private:
     QWidget *m_client;
     QPointer<QWindow> m_watchedHandle;
     bool m_fixedSize = false;
-    bool m_maximizedAsked = false;
+    std::unique_ptr<QAbstractNativeEventFilter> m_framedWatch;
     QRectF m_clientTwips;
     bool m_loaded = false;
 };
