@@ -51,6 +51,7 @@ mirror=${mirror:-http://deb.debian.org/debian}
 if [[ ! -x $root/usr/bin/make ]]; then
     command -v debootstrap >/dev/null || { apt-get update -qq && apt-get install -y -qq debootstrap >/dev/null; }
     echo "debootstrap $release from $mirror into $root"
+    mkdir -p "$(dirname "$root")"
     debootstrap --variant=minbase --include=git,make,ca-certificates "$release" "$root" "$mirror" \
         >"$root.debootstrap.log" 2>&1 || { tail -n 20 "$root.debootstrap.log" >&2; exit 1; }
 fi
