@@ -263,28 +263,30 @@ namespace {
 class ConfiguredWhenFramed final : public QAbstractNativeEventFilter
 {
 public:
-    explicit ConfiguredWhenFramed(QWidget *window)
+    ConfiguredWhenFramed(QWidget *window, xcb_connection_t *connection)
         : m_window(window)
+        , m_connection(connection)
     { }
 
     bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override
     {
-        auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+        if (type != "xcb_generic_event_t")
+            return false;
         const auto *event = static_cast<const xcb_reparent_notify_event_t *>(message);
-        if (!x11 || type != "xcb_generic_event_t"
-            || (event->response_type & 0x7f) != XCB_REPARENT_NOTIFY
-            || event->window != m_window->winId())
+        if ((event->response_type & 0x7f) != XCB_REPARENT_NOTIFY
+            || event->window != m_window->internalWinId())
             return false;
         const std::uint32_t size[]
             = {std::uint32_t(m_window->width()), std::uint32_t(m_window->height())};
-        xcb_configure_window(x11->connection(), event->window,
+        xcb_configure_window(m_connection, event->window,
                              XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
-        xcb_flush(x11->connection());
+        xcb_flush(m_connection);
         return false;
     }
 
 private:
     QWidget *m_window;
+    xcb_connection_t *m_connection;
 };
 } // namespace
 
@@ -293,8 +295,9 @@ void Window::showMaximizedOver(const QRect &area)
     // Without a window manager "maximized" means nothing.
     setGeometry(area);
     setWindowState(Qt::WindowMaximized);
-    if (!m_framedWatch) {
-        m_framedWatch = std::make_unique<ConfiguredWhenFramed>(this);
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!m_framedWatch && x11 && x11->connection()) {
+        m_framedWatch = std::make_unique<ConfiguredWhenFramed>(this, x11->connection());
         QCoreApplication::instance()->installNativeEventFilter(m_framedWatch.get());
     }
     show();
