@@ -114,7 +114,7 @@ QImage Avif::decode(Load &load) const
 #else
         const int mirror = image->imir.mode;
 #endif
-        picture = picture.mirrored(mirror == 1, mirror == 0);
+        picture = flippedImage(picture, mirror == 1 ? Qt::Horizontal : Qt::Vertical);
     }
     return picture;
 }

@@ -224,17 +224,17 @@ QImage upright(const QImage &image, int orientation)
 {
     switch (orientation) {
     case 2:
-        return image.mirrored(true, false);
+        return flippedImage(image, Qt::Horizontal);
     case 3:
-        return image.mirrored(true, true);
+        return flippedImage(image, Qt::Horizontal | Qt::Vertical);
     case 4:
-        return image.mirrored(false, true);
+        return flippedImage(image, Qt::Vertical);
     case 5:
-        return image.transformed(QTransform().rotate(90)).mirrored(true, false);
+        return flippedImage(image.transformed(QTransform().rotate(90)), Qt::Horizontal);
     case 6:
         return image.transformed(QTransform().rotate(90));
     case 7:
-        return image.transformed(QTransform().rotate(-90)).mirrored(true, false);
+        return flippedImage(image.transformed(QTransform().rotate(-90)), Qt::Horizontal);
     case 8:
         return image.transformed(QTransform().rotate(-90));
     default:

@@ -60,3 +60,14 @@ Picture decodePicture(QIODevice &device, QSize decodeBox = PictureDecodeBox,
 // What the memory a picture is decoded into holds before the decoder writes it: by default
 // whatever it held. Tests decode twice with different fills to find pixels no file set.
 void setPictureFill(int byte);
+
+// A picture turned over left to right, top to bottom or both: Qt 6.9 names it flipped and warns
+// at the older name.
+inline QImage flippedImage(const QImage &image, Qt::Orientations sides)
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 9, 0)
+    return image.flipped(sides);
+#else
+    return image.mirrored(sides.testFlag(Qt::Horizontal), sides.testFlag(Qt::Vertical));
+#endif
+}

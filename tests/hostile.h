@@ -314,7 +314,7 @@ inline QByteArray bitmapIcon(int bits, const QList<QRgb> &table, const QByteArra
 inline QByteArray topDownBmp(const QImage &image)
 {
     // Rows top first, as the negative height says.
-    QByteArray bmp = encoded(image.mirrored(false, true), "BMP");
+    QByteArray bmp = encoded(flippedImage(image, Qt::Vertical), "BMP");
     qint32 height = 0;
     std::memcpy(&height, bmp.constData() + 22, 4);
     height = -height;
