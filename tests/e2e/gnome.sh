@@ -57,7 +57,9 @@ shell() { # JS -> its value, as the shell gives it back (a string without quotes
 }
 # What the check asks the shell: a window's frame and state, the one in front, focus changes.
 tools='const {Clutter: C, Meta, Main} = globalThis.e2eModules;
-const seat = C.get_default_backend().get_default_seat();
+// GNOME 51 reaches the Clutter backend through the stage only.
+const seat = (C.get_default_backend ? C.get_default_backend() : global.stage.context.get_backend())
+  .get_default_seat();
 global.win = t => global.display.list_all_windows().find(w => w.title === t);
 const time = () => C.get_current_event_time() * 1000;
 const win = global.win;
