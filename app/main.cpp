@@ -10,10 +10,13 @@
 int main(int argc, char *argv[])
 {
     useUtf8CharacterType();
-    // Nothing the player could act on: Qt 6.8's Wayland client warns when a compositor says the
-    // keyboard left a surface already gone, as every compositor may once a window closes; Qt
-    // 6.11 warns when a newer accessibility registry asks it for a call it does not implement.
+    // Nothing the player could act on: Qt's Wayland client warns when a compositor says the
+    // keyboard left a surface already gone, as every compositor may once a window closes (Qt
+    // 6.8 under text input, 6.11 under the client itself); Qt 6.11 warns when a newer
+    // accessibility registry asks it for a call it does not implement. QT_LOGGING_RULES still
+    // shows them to a developer.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.qpa.wayland.textinput.warning=false\n"
+                                                    "qt.qpa.wayland.warning=false\n"
                                                     "qt.accessibility.atspi.warning=false"));
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Puzzle"));
