@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 #include <xcb/xcb.h>
 
 namespace {
@@ -32,38 +33,60 @@ bool Window::onWayland()
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
+static xcb_atom_t atomNamed(const char *name)
+{
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return XCB_ATOM_NONE;
+    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, std::uint16_t(std::strlen(name)), name),
+        nullptr);
+    const xcb_atom_t found = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::free(reply);
+    return found;
+}
+
+// A property of the X11 root window as 32-bit values; empty without X11 or without it.
+static std::vector<std::uint32_t> rootProperty(const char *name, xcb_atom_t type)
+{
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    const xcb_setup_t *setup = connection ? xcb_get_setup(connection) : nullptr;
+    if (!setup)
+        return {};
+    const xcb_atom_t property = atomNamed(name);
+    const xcb_window_t root = xcb_setup_roots_iterator(setup).data->root;
+    xcb_get_property_reply_t *reply = xcb_get_property_reply(
+        connection, xcb_get_property(connection, 0, root, property, type, 0, 1024), nullptr);
+    std::vector<std::uint32_t> values;
+    if (reply && reply->format == 32) {
+        const auto *data = static_cast<const std::uint32_t *>(xcb_get_property_value(reply));
+        values.assign(data, data + xcb_get_property_value_length(reply) / 4);
+    }
+    std::free(reply);
+    return values;
+}
+
 // An X11 window manager that keeps no user time (_NET_WM_USER_TIME) cannot tell a player's
 // request from a program's, and ignores or refuses a client's activation: the X11 managers of
 // Wayland compositors do so (sway marks the window urgent, weston does nothing). Those that
 // keep it (openbox, xfwm4, metacity, mutter, KWin, natively or through XWayland) grant it.
 static bool refusesActivation()
 {
-    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
-    const xcb_setup_t *setup = connection ? xcb_get_setup(connection) : nullptr;
-    if (!setup)
-        return false;
-    const auto atom = [connection](const char *name) {
-        xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
-            connection, xcb_intern_atom(connection, 0, std::uint16_t(std::strlen(name)), name),
-            nullptr);
-        const xcb_atom_t found = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-        std::free(reply);
-        return found;
-    };
-    const xcb_atom_t supported = atom("_NET_SUPPORTED"), userTime = atom("_NET_WM_USER_TIME");
-    const xcb_window_t root = xcb_setup_roots_iterator(setup).data->root;
-    xcb_get_property_reply_t *reply = xcb_get_property_reply(
-        connection, xcb_get_property(connection, 0, root, supported, XCB_ATOM_ATOM, 0, 1024),
-        nullptr);
-    if (!reply)
-        return false;
-    const auto *atoms = static_cast<const xcb_atom_t *>(xcb_get_property_value(reply));
-    const int count = xcb_get_property_value_length(reply) / int(sizeof(xcb_atom_t));
+    const std::vector<std::uint32_t> supported = rootProperty("_NET_SUPPORTED", XCB_ATOM_ATOM);
     // No list at all: no window manager, and a window raises itself.
-    const bool refuses = count > 0 && std::find(atoms, atoms + count, userTime) == atoms + count;
-    std::free(reply);
-    return refuses;
+    return !supported.empty()
+        && std::find(supported.begin(), supported.end(), atomNamed("_NET_WM_USER_TIME"))
+        == supported.end();
+}
+
+// Qt may take a window for active on a focus that the window manager has already moved on
+// (sway, when the background takes it back at once): the manager's own word is the last.
+static bool managerCallsActive(WId window)
+{
+    const std::vector<std::uint32_t> active = rootProperty("_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW);
+    return active.empty() || active.front() == window;
 }
 
 bool Window::raisedOnlyShownAnew()
@@ -167,7 +190,8 @@ void Window::Show()
     // shown anew, nothing to bring back, and a pick-up in progress stays. Elsewhere a raise
     // costs nothing, and a click may have put the background above a board that kept the focus.
     const bool shownAnew = raisedOnlyShownAnew();
-    if (shownAnew && isVisible() && isActiveWindow() && !(windowState() & Qt::WindowMinimized))
+    if (shownAnew && isVisible() && isActiveWindow() && !(windowState() & Qt::WindowMinimized)
+        && (onWayland() || managerCallsActive(internalWinId())))
         return;
     // A window the window manager minimized comes back too, not only to the front.
     if (windowState() & Qt::WindowMinimized)
