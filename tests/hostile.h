@@ -34,9 +34,12 @@ struct JpegKind
     int quality = 85;
 };
 
-inline QByteArray jpeg(const QImage &source, JpegKind kind = {})
+// A JPEG of width x height from rows that `fillRow(row, y)` writes, `components` bytes a pixel in
+// `space`; `setUp` adjusts the defaults (quality, sampling, progression) before compressing.
+template<typename SetUp, typename FillRow>
+QByteArray compressedJpeg(int width, int height, int components, J_COLOR_SPACE space, SetUp setUp,
+                          FillRow fillRow)
 {
-    const QImage image = source.convertToFormat(QImage::Format_RGBX8888);
     jpeg_compress_struct info {};
     jpeg_error_mgr errors {};
     info.err = jpeg_std_error(&errors);
@@ -44,23 +47,16 @@ inline QByteArray jpeg(const QImage &source, JpegKind kind = {})
     unsigned char *out = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&info, &out, &size);
-    info.image_width = JDIMENSION(image.width());
-    info.image_height = JDIMENSION(image.height());
-    info.input_components = 4;
-    info.in_color_space = kind.cmyk ? JCS_CMYK : JCS_EXT_RGBX;
+    info.image_width = JDIMENSION(width);
+    info.image_height = JDIMENSION(height);
+    info.input_components = components;
+    info.in_color_space = space;
     jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, kind.quality, TRUE);
-    if (kind.fullChroma)
-        info.comp_info[0].h_samp_factor = info.comp_info[0].v_samp_factor = 1;
-    if (kind.progressive)
-        jpeg_simple_progression(&info);
+    setUp(info);
     jpeg_start_compress(&info, TRUE);
-    std::vector<JSAMPLE> row(std::size_t(image.width()) * 4);
+    std::vector<JSAMPLE> row(std::size_t(width) * std::size_t(components));
     while (info.next_scanline < info.image_height) {
-        std::memcpy(row.data(), image.constScanLine(int(info.next_scanline)), row.size());
-        if (kind.cmyk) // C, M, Y inverted are R, G, B; no black
-            for (std::size_t x = 3; x < row.size(); x += 4)
-                row[x] = 255;
+        fillRow(row, int(info.next_scanline));
         JSAMPROW rows[] = {row.data()};
         jpeg_write_scanlines(&info, rows, 1);
     }
@@ -69,6 +65,26 @@ inline QByteArray jpeg(const QImage &source, JpegKind kind = {})
     QByteArray bytes(reinterpret_cast<const char *>(out), qsizetype(size));
     std::free(out);
     return bytes;
+}
+
+inline QByteArray jpeg(const QImage &source, JpegKind kind = {})
+{
+    const QImage image = source.convertToFormat(QImage::Format_RGBX8888);
+    const auto setUp = [&kind](jpeg_compress_struct &info) {
+        jpeg_set_quality(&info, kind.quality, TRUE);
+        if (kind.fullChroma)
+            info.comp_info[0].h_samp_factor = info.comp_info[0].v_samp_factor = 1;
+        if (kind.progressive)
+            jpeg_simple_progression(&info);
+    };
+    const auto fillRow = [&](std::vector<JSAMPLE> &row, int y) {
+        std::memcpy(row.data(), image.constScanLine(y), row.size());
+        if (kind.cmyk) // C, M, Y inverted are R, G, B; no black
+            for (std::size_t x = 3; x < row.size(); x += 4)
+                row[x] = 255;
+    };
+    return compressedJpeg(image.width(), image.height(), 4, kind.cmyk ? JCS_CMYK : JCS_EXT_RGBX,
+                          setUp, fillRow);
 }
 
 // Row y of a photo-like picture, 3 bytes a pixel: green above, red and blue below, with fine
@@ -126,32 +142,13 @@ inline QImage photo(int width, int height)
 // A baseline JPEG of a photo's size made row by row, never held whole (see photoRow).
 inline QByteArray photoJpeg(int width, int height, int detail = 16, int quality = 90)
 {
-    jpeg_compress_struct info {};
-    jpeg_error_mgr errors {};
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char *out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &out, &size);
-    info.image_width = JDIMENSION(width);
-    info.image_height = JDIMENSION(height);
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, quality, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    std::vector<JSAMPLE> row(std::size_t(width) * 3);
     quint32 seed = 1;
-    while (info.next_scanline < info.image_height) {
-        photoRow(row.data(), int(info.next_scanline), width, height, detail, seed);
-        JSAMPROW rows[] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    QByteArray bytes(reinterpret_cast<const char *>(out), qsizetype(size));
-    std::free(out);
-    return bytes;
+    return compressedJpeg(
+        width, height, 3, JCS_RGB,
+        [quality](jpeg_compress_struct &info) { jpeg_set_quality(&info, quality, TRUE); },
+        [&](std::vector<JSAMPLE> &row, int y) {
+            photoRow(row.data(), y, width, height, detail, seed);
+        });
 }
 
 // A HEIF or AVIF file whose image spatial extents box (the size its container states) claims
