@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QRegularExpression>
+#include <QTimer>
 #include <QWindow>
 #include <algorithm>
 #include <cstdint>
@@ -146,8 +147,8 @@ void Window::placeOnScreen()
     const QRect pixels = twipsToPixelRect(m_clientTwips);
     const int menuHeight = menuWidget() ? menuBar()->sizeHint().height() : 0;
     adjustSize();
-    setGeometry(QRect(
-        g_screenOrigin + QPoint(pixels.left(), std::max(0, pixels.top() - menuHeight)), size()));
+    m_askedPlace = g_screenOrigin + QPoint(pixels.left(), std::max(0, pixels.top() - menuHeight));
+    setGeometry(QRect(*m_askedPlace, size()));
 }
 
 // An "&" before a blank marks no access key: it is neither drawn nor underlines the blank.
@@ -199,15 +200,58 @@ void Window::Show()
     // A Wayland compositor lets no program raise, activate or restore its own window (nor
     // tells it that the window was minimized), but puts a window shown anew in front; nor do
     // their X11 window managers that refuse a client's activation.
-    if (isVisible() && shownAnew)
+    if (isVisible() && shownAnew) {
         hide();
+        if (!onWayland())
+            renewNativeWindow();
+    }
     show();
+    if (shownAnew && !onWayland())
+        watchUntilFocused();
     // Shown anew under a compositor's own title bars (KWin 6), Qt 6.8 takes the title bar it
     // drew itself before off the window's size, each time: a fixed size stays what it is.
     if (m_fixedSize && size() != minimumSize())
         resize(minimumSize());
     raise();
     activateWindow();
+}
+
+// The X11 managers of Wayland compositors place a window they map again by rules of their own
+// (weston walks it up and left by its frame's shadow, each time), but a new window where it asks
+// to be, as at its first showing: the window comes back as a new one, asking for its own place.
+void Window::renewNativeWindow()
+{
+    windowHandle()->destroy();
+    if (m_askedPlace)
+        setGeometry(QRect(*m_askedPlace, size()));
+    m_focusedSinceShown = false;
+}
+
+// weston 14's X11 manager loses now and then a window it maps: set up after the window's first
+// drawing, it waits for another that never comes, and neither shows nor focuses the window. Shown
+// by its manager, the window has the focus at once; one still without it is renewed, a few times.
+void Window::watchUntilFocused()
+{
+    constexpr int Renewals = 3, TicksPerShowing = 20;
+    if (!m_showWatch) {
+        m_showWatch = new QTimer(this);
+        m_showWatch->setInterval(100);
+        connect(m_showWatch, &QTimer::timeout, this, [this] {
+            if (m_focusedSinceShown || !isVisible() || m_renewalsLeft <= 0) {
+                m_showWatch->stop();
+            } else if (--m_ticksLeft <= 0) {
+                --m_renewalsLeft;
+                m_ticksLeft = TicksPerShowing;
+                hide();
+                renewNativeWindow();
+                show();
+            }
+        });
+    }
+    m_focusedSinceShown = false;
+    m_renewalsLeft = Renewals;
+    m_ticksLeft = TicksPerShowing;
+    m_showWatch->start();
 }
 
 void Window::End()
@@ -341,6 +385,10 @@ bool Window::eventFilter(QObject *watched, QEvent *event)
 // background takes it once more. The press asks for the board itself, and goes no further.
 bool Window::nativeEvent(const QByteArray &eventType, void *message, qintptr *result)
 {
+    if (eventType == "xcb_generic_event_t"
+        && (static_cast<const xcb_generic_event_t *>(message)->response_type & 0x7f)
+            == XCB_FOCUS_IN)
+        m_focusedSinceShown = true;
     if (!isEnabled() && eventType == "xcb_generic_event_t") {
         // As the X11 protocol lays them out: a core event's code in its first byte and its
         // button in the second; an input extension event (code 35) has its own type at byte 8

@@ -7,10 +7,12 @@
 #include <QWindow>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAbstractNativeEventFilter;
 class QMenu;
 class QAction;
+class QTimer;
 
 // A top-level window with a client area of a fixed size in twips and a menu bar outside it.
 class Window : public QMainWindow
@@ -67,10 +69,17 @@ protected:
 private:
     void placeOnScreen();
     void watchWindowHandle();
+    void renewNativeWindow();
+    void watchUntilFocused();
     QWidget *m_client;
     QPointer<QWindow> m_watchedHandle;
     bool m_fixedSize = false;
     std::unique_ptr<QAbstractNativeEventFilter> m_framedWatch;
     QRectF m_clientTwips;
+    std::optional<QPoint> m_askedPlace;
+    QTimer *m_showWatch = nullptr;
+    bool m_focusedSinceShown = false;
+    int m_renewalsLeft = 0;
+    int m_ticksLeft = 0;
     bool m_loaded = false;
 };
