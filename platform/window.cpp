@@ -377,7 +377,31 @@ bool Window::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == windowHandle() && event->type() == QEvent::MouseButtonPress && !isEnabled())
         guarded([this] { Form_GotFocus(); });
+    if (watched == windowHandle()
+        && (event->type() == QEvent::KeyPress || event->type() == QEvent::MouseButtonPress))
+        learnPlaceFromServer();
     return QMainWindow::eventFilter(watched, event);
+}
+
+// weston's X11 manager moves a window's frame without telling the window where it went, and
+// Qt drops menus from where it last heard: before a key or a press may open one, the place is
+// taken from the X server itself. A manager that keeps its word finds nothing to mend.
+void Window::learnPlaceFromServer()
+{
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    const xcb_setup_t *setup = connection ? xcb_get_setup(connection) : nullptr;
+    if (!setup || !raisedOnlyShownAnew())
+        return;
+    const xcb_window_t root = xcb_setup_roots_iterator(setup).data->root;
+    xcb_translate_coordinates_reply_t *reply = xcb_translate_coordinates_reply(
+        connection, xcb_translate_coordinates(connection, internalWinId(), root, 0, 0), nullptr);
+    if (reply) {
+        const QPoint place = QPoint(reply->dst_x, reply->dst_y) / devicePixelRatioF();
+        if (place != geometry().topLeft())
+            setGeometry(QRect(place, size()));
+    }
+    std::free(reply);
 }
 
 // Through X11, Qt asks to activate a window pressed that is not its focus window. On the

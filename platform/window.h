@@ -69,6 +69,7 @@ protected:
 private:
     void placeOnScreen();
     void watchWindowHandle();
+    void learnPlaceFromServer();
     void renewNativeWindow();
     void watchUntilFocused();
     QWidget *m_client;
