@@ -145,6 +145,7 @@ answer_box() {
 }
 # Where a window lies on the screen, its frame left out: X Y W H.
 window_rect() {
+    [[ -n $1 ]] || return 1 # xwininfo without a window waits for a click on one
     xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
         /Width:/ { w = $NF } /Height:/ { h = $NF } END { print x, y, w, h }'
 }
