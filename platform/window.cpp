@@ -34,10 +34,21 @@ bool Window::onWayland()
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
-static xcb_atom_t atomNamed(const char *name)
+// The game's X11 connection; none on any other platform.
+static xcb_connection_t *xConnection()
 {
     auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+static xcb_window_t rootWindow(xcb_connection_t *connection)
+{
+    return xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+}
+
+static xcb_atom_t atomNamed(const char *name)
+{
+    xcb_connection_t *connection = xConnection();
     if (!connection)
         return XCB_ATOM_NONE;
     xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
@@ -51,15 +62,13 @@ static xcb_atom_t atomNamed(const char *name)
 // A property of the X11 root window as 32-bit values; empty without X11 or without it.
 static std::vector<std::uint32_t> rootProperty(const char *name, xcb_atom_t type)
 {
-    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
-    const xcb_setup_t *setup = connection ? xcb_get_setup(connection) : nullptr;
-    if (!setup)
+    xcb_connection_t *connection = xConnection();
+    if (!connection)
         return {};
     const xcb_atom_t property = atomNamed(name);
-    const xcb_window_t root = xcb_setup_roots_iterator(setup).data->root;
     xcb_get_property_reply_t *reply = xcb_get_property_reply(
-        connection, xcb_get_property(connection, 0, root, property, type, 0, 1024), nullptr);
+        connection,
+        xcb_get_property(connection, 0, rootWindow(connection), property, type, 0, 1024), nullptr);
     std::vector<std::uint32_t> values;
     if (reply && reply->format == 32) {
         const auto *data = static_cast<const std::uint32_t *>(xcb_get_property_value(reply));
@@ -364,9 +373,9 @@ void Window::showMaximizedOver(const QRect &area)
     // Without a window manager "maximized" means nothing.
     setGeometry(area);
     setWindowState(Qt::WindowMaximized);
-    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!m_framedWatch && x11 && x11->connection()) {
-        m_framedWatch = std::make_unique<ConfiguredWhenFramed>(this, x11->connection());
+    xcb_connection_t *connection = xConnection();
+    if (!m_framedWatch && connection) {
+        m_framedWatch = std::make_unique<ConfiguredWhenFramed>(this, connection);
         QCoreApplication::instance()->installNativeEventFilter(m_framedWatch.get());
     }
     show();
@@ -386,23 +395,23 @@ bool Window::eventFilter(QObject *watched, QEvent *event)
 
 // weston's X11 manager moves a window's frame without telling the window where it went, and
 // Qt drops menus from where it last heard: before a key or a press may open one, the place is
-// taken from the X server itself. A manager that keeps its word finds nothing to mend.
+// taken from the X server itself. A manager that keeps its word finds nothing to mend, and
+// whether the manager is one of those is asked only when the two places differ.
 void Window::learnPlaceFromServer()
 {
-    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
-    const xcb_setup_t *setup = connection ? xcb_get_setup(connection) : nullptr;
-    if (!setup || !raisedOnlyShownAnew())
+    xcb_connection_t *connection = xConnection();
+    if (!connection)
         return;
-    const xcb_window_t root = xcb_setup_roots_iterator(setup).data->root;
     xcb_translate_coordinates_reply_t *reply = xcb_translate_coordinates_reply(
-        connection, xcb_translate_coordinates(connection, internalWinId(), root, 0, 0), nullptr);
-    if (reply) {
-        const QPoint place = QPoint(reply->dst_x, reply->dst_y) / devicePixelRatioF();
-        if (place != geometry().topLeft())
-            setGeometry(QRect(place, size()));
-    }
+        connection,
+        xcb_translate_coordinates(connection, internalWinId(), rootWindow(connection), 0, 0),
+        nullptr);
+    if (!reply)
+        return;
+    const QPoint place = QPoint(reply->dst_x, reply->dst_y) / devicePixelRatioF();
     std::free(reply);
+    if (place != geometry().topLeft() && raisedOnlyShownAnew())
+        setGeometry(QRect(place, size()));
 }
 
 // Through X11, Qt asks to activate a window pressed that is not its focus window. On the
