@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "desktop.h"
 #include "qtservices.h"
 #include "sfondo.h"
 
@@ -23,7 +24,7 @@ int main(int argc, char *argv[])
     QApplication::setDesktopFileName(QStringLiteral(PUZZLE_APP_ID));
     QApplication::setQuitOnLastWindowClosed(false);
     useClassicDialogButtons();
-    avoidUnattachedInputDevices();
+    desktop::dropUnattachedInputDevices();
 
     // Qt's own buttons and dialogs speak Italian, as the game does, and so does the default
     // locale (the file types the dialog lists).

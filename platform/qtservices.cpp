@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <clocale>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,7 +13,6 @@
 #endif
 
 #include "sounddevice.h"
-#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QEventLoop>
 #include <QFile>
@@ -22,7 +20,6 @@
 #include <QFileSystemModel>
 #include <QGuiApplication>
 #include <QIdentityProxyModel>
-#include <QInputDevice>
 #include <QLibrary>
 #include <QMessageBox>
 #include <QProxyStyle>
@@ -30,8 +27,6 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QWindow>
-#include <xcb/xcb.h>
-#include <xcb/xinput.h>
 
 namespace {
 class ClassicDialogButtons : public QProxyStyle
@@ -79,64 +74,6 @@ void useUtf8CharacterType()
     }
     qputenv("LC_CTYPE", "C.UTF-8");
 #endif
-}
-
-namespace {
-// Qt 6.8's X11 input code takes a device that a change announces before it is known as a
-// touchpad of the master it is attached to, and crashes where it is attached to none: Xwayland
-// announces so the pointers it makes, still floating, when its seat gains one (under KWin, at
-// the first click of a new input device). Such an announcement is dropped; the device becomes
-// known with the next hierarchy change, as any other, and its clicks count meanwhile.
-class UnattachedDeviceFilter final : public QAbstractNativeEventFilter
-{
-public:
-    explicit UnattachedDeviceFilter(xcb_connection_t *connection)
-        : m_connection(connection)
-    {
-        const xcb_query_extension_reply_t *input
-            = xcb_get_extension_data(connection, &xcb_input_id);
-        m_opcode = input && input->present ? input->major_opcode : 0;
-    }
-
-    bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override
-    {
-        if (m_opcode == 0 || type != "xcb_generic_event_t")
-            return false;
-        const auto *event = static_cast<const xcb_ge_generic_event_t *>(message);
-        if ((event->response_type & 0x7f) != XCB_GE_GENERIC || event->extension != m_opcode
-            || event->event_type != XCB_INPUT_DEVICE_CHANGED)
-            return false;
-        const auto *changed = static_cast<const xcb_input_device_changed_event_t *>(message);
-        if (changed->reason != XCB_INPUT_CHANGE_REASON_DEVICE_CHANGE || known(changed->deviceid))
-            return false;
-        xcb_input_xi_query_device_reply_t *reply = xcb_input_xi_query_device_reply(
-            m_connection, xcb_input_xi_query_device(m_connection, changed->sourceid), nullptr);
-        const bool unattached = reply && reply->num_infos > 0
-            && !known(xcb_input_xi_query_device_infos_iterator(reply).data->attachment);
-        std::free(reply);
-        return unattached;
-    }
-
-private:
-    static bool known(int id)
-    {
-        const QList<const QInputDevice *> devices = QInputDevice::devices();
-        return std::any_of(devices.begin(), devices.end(),
-                           [id](const QInputDevice *device) { return device->systemId() == id; });
-    }
-
-    xcb_connection_t *m_connection;
-    std::uint8_t m_opcode = 0;
-};
-} // namespace
-
-void avoidUnattachedInputDevices()
-{
-    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !x11->connection())
-        return;
-    static UnattachedDeviceFilter filter(x11->connection());
-    QCoreApplication::instance()->installNativeEventFilter(&filter);
 }
 
 void useClassicDialogButtons()

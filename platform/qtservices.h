@@ -81,10 +81,6 @@ private:
 // as Qt itself would, but without the notice Qt 6.8 prints there. Does nothing elsewhere.
 void useUtf8CharacterType();
 
-// Once the application is made: keeps Qt's X11 input code from an input device it would crash
-// on. Does nothing on other platforms.
-void avoidUnattachedInputDevices();
-
 // Dialog buttons without icons, as classic message boxes have them; it also spares the icon
 // theme look-up when the first box opens. Installs itself as the application's style.
 void useClassicDialogButtons();

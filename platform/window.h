@@ -6,10 +6,8 @@
 #include <QRectF>
 #include <QWindow>
 #include <functional>
-#include <memory>
 #include <optional>
 
-class QAbstractNativeEventFilter;
 class QMenu;
 class QAction;
 class QTimer;
@@ -53,11 +51,6 @@ public:
     static void setEndHandler(std::function<void()> handler);
 
 protected:
-    // A real Wayland session (not a variable an X11 session merely inherited).
-    static bool onWayland();
-    // A window manager that lets no program bring its own window to the front (a Wayland
-    // compositor, natively or through its X11 window manager), but puts one shown anew there.
-    static bool raisedOnlyShownAnew();
     virtual void Form_Load() { }
     virtual void Form_Unload(int & /*cancel*/) { }
     virtual void Form_GotFocus() { }
@@ -75,7 +68,7 @@ private:
     QWidget *m_client;
     QPointer<QWindow> m_watchedHandle;
     bool m_fixedSize = false;
-    std::unique_ptr<QAbstractNativeEventFilter> m_framedWatch;
+    bool m_framedWatched = false;
     QRectF m_clientTwips;
     std::optional<QPoint> m_askedPlace;
     QTimer *m_showWatch = nullptr;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sfondo.h"
 
+#include "desktop.h"
 #include "twips.h"
 
 #include <algorithm>
@@ -64,14 +65,8 @@ void Sfondo::showChosenBoard()
     if (!board) {
         board = std::make_unique<PuzzleForm>(choosesSmallBoard() ? ::Puzzle_3m() : ::Puzzle_03(),
                                              m_boardServices);
-        // On Wayland the board belongs to the background, as a dialog does: the compositor,
-        // which lets no program raise its own window, keeps it above the background and
-        // places it over it whenever it is mapped anew. X11 window managers raise it as asked.
-        if (onWayland()) {
-            board->winId();
-            if (board->windowHandle() && windowHandle())
-                board->windowHandle()->setTransientParent(windowHandle());
-        }
+        // The board belongs to the background, as a dialog does.
+        desktop::keepAbove(board.get(), this);
         // The board shows up with the player's picture, not with the built-in one first.
         if (!m_startPicture.isEmpty()) {
             board->Load();

@@ -4,7 +4,7 @@
 # drive it): the box, the board in front, a click on the background that must not bury it, a
 # maximize that must not end the game, a minimize that must not lose the board, a deal, "Esci".
 # E2E_CLIENT=xcb: the game through weston's XWayland: the box, the board in front, focused and in
-# place after each of 20 background clicks, the menu under its title.
+# place after each of 20 background clicks, the menu under its title, "Esci".
 source "$(dirname "$0")/lib.sh"
 CLIENT=${E2E_CLIENT:-wayland}
 [[ $CLIENT == xcb ]] && NAME=$NAME-xcb
@@ -78,8 +78,11 @@ echo "ok wayland: board in front at $BX,$BY ($BW x $BH)"
 client() { CX=$((BX + 3 + (BW - 930) / 2)) CY=$((BY + 48 + (BH - 632) / 2)); }
 client
 
-# A point of the background beside the board, wherever weston put the board.
-background_point() { if ((BX >= 10)); then at 5 400; else at 1018 400; fi; }
+# A point of the background beside the board, wherever weston put the board, reached by a last
+# step inside the background as a hand moves a pointer: weston 12 and later follow the entry
+# into a window with the move's length alone, which XWayland adds to the place the entry gave,
+# so a press at once after a jump lands that far beyond the pointer.
+background_point() { if ((BX >= 10)); then at 6 400 && at 5 400; else at 1017 400 && at 1018 400; fi; }
 # Through XWayland the board also has the X input focus, and its place is the X server's.
 focused() { [[ $CLIENT != xcb || $(DISPLAY=$XDISPLAY xdotool getwindowfocus getwindowname) == Puzzle_3 ]]; }
 if [[ $CLIENT == xcb ]]; then
@@ -102,9 +105,15 @@ if [[ $CLIENT == xcb ]]; then
     echo "ok wayland (xcb): 20 background clicks, the board in front and focused at $X0,$Y0 each time"
     menu_under_title "$XDISPLAY"
     echo "ok wayland (xcb): the menu drops under its title, at $MENU_AT"
-    # Not "Esci": weston 14 hands XWayland presses on a board shown anew at other places.
-    if grep -q . "$OUT/$NAME-game.log"; then fail "the game printed: $(cat "$OUT/$NAME-game.log")"; fi
-    echo "ok wayland (xcb): nothing printed"
+    # "Esci", where the X server has the board, reached by a last step inside the board (as the
+    # background is, above).
+    BOARD=$(DISPLAY=$XDISPLAY xdotool search --onlyvisible --name '^Puzzle_3$' | head -n1)
+    DISPLAY=$XDISPLAY board_geometry
+    at $((CLIENT_X + 835)) $((CLIENT_Y + 528))
+    at $((CLIENT_X + 836)) $((CLIENT_Y + 528))
+    xdotool click 1
+    ends_well Esci "$OUT/$NAME-game.log"
+    echo "ok wayland (xcb): Esci (code 0), nothing printed"
     exit 0
 fi
 

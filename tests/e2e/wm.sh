@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Under real window managers (GNOME's and KDE's among them): the board in front of the maximized
-# background and focused after each of 20 clicks on it, a fixed size that no window manager
+# background and focused after each of 20 clicks on it, after clicks on the background's title
+# bar and after a pager's activation of the background, a fixed size that no window manager
 # offers to change, back from minimized when the background is clicked, closed through the
 # window manager with code 0; and a scaled screen that gets the layout that fits.
 source "$(dirname "$0")/lib.sh"
@@ -28,6 +29,11 @@ start_wm() { # NAME
     wait_wm "$1"
 }
 
+frame_top() { # WINDOW -> the height of the frame above it (its title bar), 0 without one
+    local extents
+    extents=$(xprop -id "$1" _NET_FRAME_EXTENTS)
+    [[ $extents =~ =\ *[0-9]+,\ *[0-9]+,\ *([0-9]+), ]] && echo "${BASH_REMATCH[1]}" || echo 0
+}
 stack_top() { xprop -root _NET_CLIENT_LIST_STACKING | awk '{ print $NF }'; }
 board_on_top() { [[ $(($(stack_top))) == "$BOARD" ]]; }
 board_shown() { xprop -id "$BOARD" WM_STATE | grep -q 'state: Normal' && board_on_top; }
@@ -76,6 +82,33 @@ check_wm() { # NAME
         [[ -n $place ]] || place=$(geometry)
     done
 
+    # The background's title bar clicked, then the background activated as a pager or taskbar
+    # does: the board is back in front, focused, in place, every time. The click lands halfway
+    # down the title bar, in the middle of the screen, above the board's own frame; KWin draws
+    # no title bar on a maximized window.
+    local top=0 board_top titled=
+    if [[ $wm != kwin_x11 ]]; then
+        title_bar() { top=$(frame_top "$sfondo") && ((top > 0)); }
+        eventually "$wm: the background has no title bar" title_bar
+        board_top=$((WIN_Y - $(frame_top "$BOARD")))
+        ((top / 2 < board_top)) || fail "$wm: the board covers the background's title bar"
+        titled="title-bar clicks and "
+    fi
+    for round in $(seq 5); do
+        if ((top > 0)); then
+            # Quick, or held as a hand holds it: the manager may be moving the background
+            # meanwhile, when it refuses to focus another window.
+            if ((round % 2)); then
+                xdotool mousemove 512 $((top / 2)) click 1
+            else
+                xdotool mousemove 512 $((top / 2)) mousedown 1 sleep 0.2 mouseup 1
+            fi
+            eventually "$wm: title-bar click $round: the board is not back in front, focused, in place" board_back
+        fi
+        xdotool windowactivate "$sfondo"
+        eventually "$wm: pager activation $round: the board is not back in front, focused, in place" board_back
+    done
+
     # Minimized, then the background clicked: the board is back in front, every time.
     for round in 1 2 3; do
         xdotool windowminimize "$BOARD"
@@ -88,7 +121,7 @@ check_wm() { # NAME
     # Closed through the window manager: the game ends with code 0, no window left.
     wmctrl -i -c "$BOARD"
     ends_well "$wm: closing"
-    echo "ok $wm: in front, fixed size, 20 background clicks, back from minimized, closed with code 0"
+    echo "ok $wm: in front, fixed size, 20 background clicks, ${titled}pager activations, back from minimized, closed with code 0"
     cleanup
     XVFB_PID=
 }
