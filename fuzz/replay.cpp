@@ -62,6 +62,23 @@ int main(int argc, char **argv)
         seed("ok-moving.webp", madeBy("gif2webp", {}, gif(3), ".webp", ".gif"));
         seed("ok-phone.webp",
              madeBy("cwebp", {"-metadata", "exif"}, rotatedJpeg(scene(16, 8)), ".webp", ".jpg"));
+        // HEIF put together box by box: a grid, a thumbnail shown as the primary image, a turn
+        // and a mirror the loader applies itself.
+        const HeifItem tile
+            = heifCoded(2, madeBy("heif-enc", {"-q", "50"}, scene(16, 16), ".heic"));
+        seed("ok-grid.heic", heifGrid(tile, 2, 2, QSize(30, 24), QSize(30, 24)));
+        seed("ok-thumbnail-primary.heic",
+             heifThumbnailAsPrimary(madeBy("heif-enc", {"-q", "50"}, tiny, ".heic"),
+                                    madeBy("heif-enc", {"-q", "50"}, scene(64, 48), ".heic")));
+        const QByteArray deep = madeBy("heif-enc", {"-q", "50", "-b", "10"}, tiny, ".heic");
+        seed("ok-turned-mirrored.heic",
+             heifWith(heifWith(deep, box("irot", "\1")), box("imir", QByteArray(1, '\0'))));
+        // WebP put together chunk by chunk: a map of many Huffman groups, many frames, an alpha
+        // plane of a plain lossless stream.
+        seed("ok-groups.webp", losslessWebpOfGroups(QSize(40, 24), 50));
+        seed("ok-many-frames.webp", webpAnimationOfFrames(40));
+        seed("ok-plain-alpha.webp",
+             webpWithPlainAlpha(madeBy("cwebp", {"-q", "50"}, tiny, ".webp")));
         seed("claims.avif", claimingExtents(madeBy("avifenc", {"-s", "10"}, tiny, ".avif"), 16, 4));
         seed("claims.heic", claimingExtents(madeBy("heif-enc", {"-q", "50"}, tiny, ".heic"), 4, 4));
         seed("claims.webp",

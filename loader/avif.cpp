@@ -95,6 +95,11 @@ QImage Avif::decode(Load &load) const
                                                 image->yuvFormat, &d->diag))
         refuse();
 #pragma GCC diagnostic pop
+    avifPixelFormatInfo chroma;
+    avifGetPixelFormatInfo(image->yuvFormat, &chroma);
+    if ((crop.x >> chroma.chromaShiftX << chroma.chromaShiftX) != crop.x
+        || (crop.y >> chroma.chromaShiftY << chroma.chromaShiftY) != crop.y)
+        refuse(); // a crop at an offset the chroma cannot start at, which MIAF forbids
     const bool quarterTurn = (image->transformFlags & AVIF_TRANSFORM_IROT) && image->irot.angle % 2;
     const QSize full(int(crop.width), int(crop.height));
     const QSize target = fittedSize(full, quarterTurn ? load.box.transposed() : load.box);
@@ -121,44 +126,49 @@ QImage Avif::decode(Load &load) const
 
 void yuvRowsToScaler(const avifImage &image, const avifCropRect &crop, RowScaler &scaler)
 {
-    const int width = int(crop.width), height = int(crop.height);
+    avifPixelFormatInfo chroma;
+    avifGetPixelFormatInfo(image.yuvFormat, &chroma);
+    // A crop between two chroma samples is converted from the sample before it, and the column
+    // or row before it left out.
+    const quint32 x0 = crop.x >> chroma.chromaShiftX << chroma.chromaShiftX;
+    const quint32 y0 = crop.y >> chroma.chromaShiftY << chroma.chromaShiftY;
+    const int dx = int(crop.x - x0), dy = int(crop.y - y0);
+    const int width = int(crop.width) + dx, rows = int(crop.height) + dy;
     // Bands of rows, even in number so that subsampled chroma starts on a row of its own.
     const int band = std::max(2, int(std::min<qint64>(256, (qint64(4) << 20) / (width * 4))) & ~1);
     std::vector<uchar> rgba(std::size_t(width) * 4 * std::size_t(band));
-    avifPixelFormatInfo chroma;
-    avifGetPixelFormatInfo(image.yuvFormat, &chroma);
     const quint32 sample = image.depth > 8 ? 2 : 1;
-    if ((crop.x >> chroma.chromaShiftX << chroma.chromaShiftX) != crop.x
-        || (crop.y >> chroma.chromaShiftY << chroma.chromaShiftY) != crop.y)
-        refuse(); // a crop at an offset the chroma cannot start at
-    for (int y = 0; y < height; y += band) {
+    for (int y = 0; y < rows; y += band) {
         // The same image, its planes starting further on: every other field as the file says.
         avifImage view = image;
-        view.width = crop.width;
-        view.height = quint32(std::min(band, height - y));
-        const quint32 top = crop.y + quint32(y);
+        view.width = quint32(width);
+        view.height = quint32(std::min(band, rows - y));
+        const quint32 top = y0 + quint32(y);
         for (int c = 0; c < 3; ++c) {
             if (!view.yuvPlanes[c])
                 continue;
             const quint32 shiftX = c ? chroma.chromaShiftX : 0,
                           shiftY = c ? chroma.chromaShiftY : 0;
             view.yuvPlanes[c] += std::size_t(top >> shiftY) * view.yuvRowBytes[c]
-                + std::size_t(crop.x >> shiftX) * sample;
+                + std::size_t(x0 >> shiftX) * sample;
         }
         if (view.alphaPlane)
-            view.alphaPlane += std::size_t(top) * view.alphaRowBytes + std::size_t(crop.x) * sample;
+            view.alphaPlane += std::size_t(top) * view.alphaRowBytes + std::size_t(x0) * sample;
         avifRGBImage rgb;
         avifRGBImageSetDefaults(&rgb, &view);
         rgb.format = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? AVIF_RGB_FORMAT_BGRA : AVIF_RGB_FORMAT_ARGB;
         rgb.depth = 8;
         rgb.pixels = rgba.data();
-        rgb.rowBytes = crop.width * 4;
+        rgb.rowBytes = quint32(width) * 4;
         if (avifImageYUVToRGB(&view, &rgb) != AVIF_RESULT_OK)
             refuse();
         for (int r = 0; r < int(view.height); ++r) {
-            std::memcpy(scaler.rowFor(y + r), rgba.data() + std::size_t(r) * rgb.rowBytes,
-                        rgb.rowBytes);
-            scaler.put(y + r);
+            const int out = y + r - dy;
+            if (out < 0)
+                continue;
+            std::memcpy(scaler.rowFor(out), rgba.data() + std::size_t(r) * rgb.rowBytes + dx * 4,
+                        std::size_t(crop.width) * 4);
+            scaler.put(out);
         }
     }
 }

@@ -133,6 +133,7 @@ QImage upright(const QImage &image, int orientation);
 
 // The rows of `crop` of a YUV picture (libavif's, or another library's planes described in
 // it), converted to RGB by libavif a band at a time into the scaler: no RGB copy of the whole.
+// A crop between two chroma samples starts from the sample before it.
 struct avifImage;
 struct avifCropRect;
 void yuvRowsToScaler(const avifImage &image, const avifCropRect &crop, RowScaler &scaler);

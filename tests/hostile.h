@@ -4,6 +4,7 @@
 // Picture files that cost a loader dearly or lie about themselves, made here for the loading
 // tests and the benchmark; and JPEGs Qt's writer cannot make (CMYK, unsubsampled progressive).
 
+#include "isobmff.h"
 #include "pictures.h"
 
 #include <cstdio>
@@ -576,6 +577,424 @@ inline QByteArray icoSmallerThanItsBitmap()
 inline QByteArray icoOfColour5()
 {
     return bitmapIcon(8, {qRgb(200, 0, 0), qRgb(0, 0, 200)}, QByteArray(15, 1) + '\5');
+}
+
+// HEIF files written box by box: items with their properties (whole boxes), references and
+// data, taken from what Debian's encoders write and put together as no encoder would.
+inline QByteArray bigEndian(quint64 value, int size)
+{
+    QByteArray bytes;
+    for (int i = size - 1; i >= 0; --i)
+        bytes.append(char(value >> (8 * i)));
+    return bytes;
+}
+inline QByteArray box(const char *type, const QByteArray &body)
+{
+    return bigEndian(quint64(body.size()) + 8, 4) + type + body;
+}
+inline QByteArray fullBox(const char *type, int version, const QByteArray &body)
+{
+    return box(type, bigEndian(quint64(version) << 24, 4) + body);
+}
+inline QByteArray ispe(quint32 width, quint32 height)
+{
+    return fullBox("ispe", 0, bigEndian(width, 4) + bigEndian(height, 4));
+}
+
+struct HeifItem
+{
+    quint32 id = 0;
+    QByteArray type;
+    QByteArray data;
+    QList<QByteArray> properties; // whole boxes
+    QList<std::pair<QByteArray, QList<quint32>>> references; // type, to items
+    bool hidden = false;
+};
+
+inline QByteArray heifFile(quint32 primary, const QList<HeifItem> &items,
+                           const char *brand = "heic")
+{
+    QList<QByteArray> properties;
+    QByteArray infos, references, associations, mdat;
+    for (const HeifItem &item : items) {
+        infos += box("infe",
+                     bigEndian(quint64(2) << 24 | (item.hidden ? 1 : 0), 4) + bigEndian(item.id, 2)
+                         + bigEndian(0, 2) + item.type + '\0');
+        for (const auto &[type, to] : item.references) {
+            QByteArray body = bigEndian(item.id, 2) + bigEndian(quint64(to.size()), 2);
+            for (const quint32 id : to)
+                body += bigEndian(id, 2);
+            references += box(type.constData(), body);
+        }
+        QByteArray indices;
+        for (const QByteArray &property : item.properties) {
+            if (!properties.contains(property))
+                properties << property;
+            indices += char(0x80 | (properties.indexOf(property) + 1));
+        }
+        associations += bigEndian(item.id, 2) + char(indices.size()) + indices;
+    }
+    const QByteArray head = box("ftyp", QByteArray(brand) + bigEndian(0, 4) + "mif1heic");
+    // The locations point into the media data after the metadata, whose size they are part of.
+    const auto metaWith = [&](quint64 dataStart) {
+        QByteArray locations = bigEndian(0x4400, 2) + bigEndian(quint64(items.size()), 2);
+        quint64 at = dataStart;
+        for (const HeifItem &item : items) {
+            locations += bigEndian(item.id, 2) + bigEndian(0, 2) + bigEndian(1, 2)
+                + bigEndian(at, 4) + bigEndian(quint64(item.data.size()), 4);
+            at += quint64(item.data.size());
+        }
+        return fullBox(
+            "meta", 0,
+            fullBox("hdlr", 0, bigEndian(0, 4) + "pict" + QByteArray(13, '\0'))
+                + fullBox("pitm", 0, bigEndian(primary, 2))
+                + fullBox("iinf", 0, bigEndian(quint64(items.size()), 2) + infos)
+                + (references.isEmpty() ? QByteArray() : fullBox("iref", 0, references))
+                + box("iprp",
+                      box("ipco", properties.join())
+                          + fullBox("ipma", 0, bigEndian(quint64(items.size()), 4) + associations))
+                + fullBox("iloc", 0, locations));
+    };
+    const qsizetype metaSize = metaWith(0).size();
+    for (const HeifItem &item : items)
+        mdat += item.data;
+    return head + metaWith(quint64(head.size() + metaSize + 8)) + box("mdat", mdat);
+}
+
+// An encoder's picture as items of a file to be put together: its primary item first, then the
+// items it is made of (heif-enc codes a picture whose sides are not whole coding blocks as one
+// tile of a grid that crops it), numbered from `first`, their properties as whole boxes.
+inline QList<HeifItem> heifImage(quint32 first, const QByteArray &file)
+{
+    if (file.isEmpty())
+        return {};
+    const isobmff::Meta meta = isobmff::readMeta(file);
+    QList<quint32> order {meta.primary};
+    for (const quint32 id : meta.item(meta.primary).derivedFrom)
+        if (!order.contains(id))
+            order << id;
+    QList<HeifItem> items;
+    for (const quint32 id : order) {
+        const isobmff::Item &item = meta.item(id);
+        HeifItem part {first + quint32(order.indexOf(id)),
+                       item.type,
+                       isobmff::itemData(file, meta, item, file.size()),
+                       {},
+                       {},
+                       id != meta.primary};
+        for (const int index : item.properties) {
+            const isobmff::Box &property = meta.properties[std::size_t(index)];
+            part.properties << box(property.type.constData(), property.body);
+        }
+        QList<quint32> inputs;
+        for (const quint32 input : item.derivedFrom)
+            inputs << first + quint32(order.indexOf(input));
+        if (!inputs.isEmpty())
+            part.references << std::pair {QByteArray("dimg"), inputs};
+        items << part;
+    }
+    return items;
+}
+
+// The one coded frame of an encoder's picture, as an item numbered `id`.
+inline HeifItem heifCoded(quint32 id, const QByteArray &file)
+{
+    const QList<HeifItem> items = heifImage(id, file);
+    if (items.isEmpty())
+        return {};
+    HeifItem coded = items.last();
+    coded.id = id;
+    coded.hidden = false;
+    return coded;
+}
+
+// The property boxes of an item, those of one type replaced (or added at the end).
+inline QList<QByteArray> withProperty(QList<QByteArray> properties, const QByteArray &property)
+{
+    for (QByteArray &p : properties) {
+        if (p.mid(4, 4) == property.mid(4, 4)) {
+            p = property;
+            return properties;
+        }
+    }
+    return properties << property;
+}
+
+// A grid or an overlay: the size its data states, and for an overlay where each layer lies.
+inline QByteArray gridData(int rows, int columns, QSize canvas)
+{
+    return QByteArray(2, '\0') + char(rows - 1) + char(columns - 1) + bigEndian(canvas.width(), 2)
+        + bigEndian(canvas.height(), 2);
+}
+inline QByteArray overlayData(QSize canvas, const QList<QPoint> &layers)
+{
+    QByteArray data = QByteArray(2, '\0') + QByteArray(8, '\xff') + bigEndian(canvas.width(), 2)
+        + bigEndian(canvas.height(), 2);
+    for (const QPoint at : layers)
+        data += bigEndian(quint16(at.x()), 2) + bigEndian(quint16(at.y()), 2);
+    return data;
+}
+
+// rows x columns places, each the same 8-bit tile, on a canvas of the size the grid's data
+// states; its box states `stated`.
+inline QByteArray heifGrid(HeifItem tile, int rows, int columns, QSize canvas, QSize stated)
+{
+    tile.hidden = true;
+    const HeifItem grid {1,
+                         "grid",
+                         gridData(rows, columns, canvas),
+                         {ispe(quint32(stated.width()), quint32(stated.height())),
+                          fullBox("pixi", 0, QByteArray("\3\10\10\10", 4))},
+                         {{"dimg", QList<quint32>(rows * columns, tile.id)}}};
+    return heifFile(1, {grid, tile});
+}
+
+// The NAL units of an HEVC decoder configuration, each after its length in 4 bytes, as an item's
+// data carries them.
+inline QByteArray hevcParameterSets(const HeifItem &item)
+{
+    QByteArray units;
+    for (const QByteArray &property : item.properties) {
+        if (property.mid(4, 4) != "hvcC")
+            continue;
+        const QByteArray body = property.mid(8);
+        isobmff::Reader in(body);
+        in.skip(22);
+        for (int arrays = int(in.u8()); arrays > 0; --arrays) {
+            in.skip(1);
+            for (int count = int(in.u16()); count > 0; --count) {
+                const QByteArray nal = in.bytes(in.u16());
+                units += bigEndian(quint64(nal.size()), 4) + nal;
+            }
+        }
+    }
+    return units;
+}
+
+inline QImage flatPicture(QSize size)
+{
+    QImage flat(size, QImage::Format_RGB32);
+    flat.fill(qRgb(90, 140, 220));
+    return flat;
+}
+
+// The structures that once made libheif build what no box counted: a grid or an overlay whose
+// canvas is what their data states, an AV1 picture behind an HEVC thumbnail, HEVC parameter
+// sets carried in the coded data. A box states 64 x 64 for each; a flat picture of `coded` is
+// coded behind it.
+inline QByteArray heifGridOfCanvas(QSize canvas)
+{
+    return heifGrid(heifCoded(2, madeBy("heif-enc", {"-q", "10"}, stripes(), ".heic")), 1, 1,
+                    canvas, QSize(64, 64));
+}
+inline QByteArray heifOverlayOfCanvas(QSize canvas)
+{
+    HeifItem layer = heifCoded(2, madeBy("heif-enc", {"-q", "10"}, stripes(), ".heic"));
+    layer.hidden = true;
+    return heifFile(
+        1,
+        {{1, "iovl", overlayData(canvas, {QPoint(0, 0)}), {ispe(64, 64)}, {{"dimg", {2}}}}, layer});
+}
+inline QByteArray heifAv1BehindThumbnail(QSize coded)
+{
+    HeifItem av1 = heifCoded(1, madeBy("avifenc", {"-s", "10"}, flatPicture(coded), ".avif"));
+    av1.properties = withProperty(av1.properties, ispe(64, 64));
+    HeifItem thumbnail = heifCoded(2, madeBy("heif-enc", {"-q", "10"}, stripes(), ".heic"));
+    thumbnail.references = {{"thmb", {1}}};
+    return heifFile(1, {av1, thumbnail}, "mif1");
+}
+inline QByteArray heifParameterSetsInData(QSize coded)
+{
+    const QStringList fast {"-q", "10", "-p", "preset=ultrafast"};
+    const HeifItem large = heifCoded(1, madeBy("heif-enc", fast, flatPicture(coded), ".heic"));
+    HeifItem small = heifCoded(1, madeBy("heif-enc", fast, flatPicture(QSize(64, 64)), ".heic"));
+    small.data = hevcParameterSets(large) + large.data;
+    return heifFile(1, {small});
+}
+
+// A small picture that the file makes its primary image, and declares the thumbnail of a large
+// one.
+inline QByteArray heifThumbnailAsPrimary(const QByteArray &shown, const QByteArray &large)
+{
+    QList<HeifItem> items = heifImage(1, shown);
+    const QList<HeifItem> master = heifImage(quint32(items.size()) + 1, large);
+    if (items.isEmpty() || master.isEmpty())
+        return {};
+    items.first().references << std::pair {QByteArray("thmb"), QList<quint32> {master.first().id}};
+    return heifFile(1, items + master);
+}
+
+// An encoder's picture with a property added to its primary item's (a turn, a mirror).
+inline QByteArray heifWith(const QByteArray &file, const QByteArray &property)
+{
+    QList<HeifItem> items = heifImage(1, file);
+    if (items.isEmpty())
+        return {};
+    items.first().properties = withProperty(items.first().properties, property);
+    return heifFile(1, items);
+}
+
+// WebP written chunk by chunk.
+inline QByteArray riffChunk(const char *type, const QByteArray &data)
+{
+    QByteArray chunk = QByteArray(type, 4);
+    for (int i = 0; i < 4; ++i)
+        chunk += char(quint32(data.size()) >> (8 * i));
+    return chunk + data + (data.size() % 2 ? QByteArray(1, '\0') : QByteArray());
+}
+inline QByteArray riffWebp(const QByteArray &chunks)
+{
+    QByteArray riff("RIFF");
+    for (int i = 0; i < 4; ++i)
+        riff += char(quint32(chunks.size() + 4) >> (8 * i));
+    return riff + "WEBP" + chunks;
+}
+
+// An animation of `frames` frames: an encoder's first frame, then its second again and again.
+inline QByteArray webpAnimationOfFrames(qsizetype frames)
+{
+    const QByteArray two = madeBy("gif2webp", {}, gif(2), ".webp", ".gif");
+    const qsizetype first = two.indexOf("ANMF"), second = two.indexOf("ANMF", first + 8);
+    if (first < 0 || second < 0)
+        return {};
+    const qsizetype end = second + 8
+        + qsizetype(quint32(uchar(two[second + 4])) | quint32(uchar(two[second + 5])) << 8
+                    | quint32(uchar(two[second + 6])) << 16
+                    | quint32(uchar(two[second + 7])) << 24);
+    return riffWebp(two.mid(12, second - 12) + two.mid(second, end - second).repeated(frames - 1)
+                    + two.mid(end));
+}
+
+// Bits least significant first, as a lossless WebP stream packs them.
+class LsbWriter
+{
+public:
+    void bits(quint32 value, int count)
+    {
+        for (int i = 0; i < count; ++i, ++m_at) {
+            if (m_at % 8 == 0)
+                m_bytes.append('\0');
+            m_bytes.back() = char(uchar(m_bytes.back()) | (value >> i & 1) << (m_at % 8));
+        }
+    }
+    // A prefix code of one symbol, which takes no bits to read.
+    void oneSymbol(int symbol)
+    {
+        bits(1, 1); // written out
+        bits(0, 1); // one symbol
+        bits(symbol < 2 ? 0 : 1, 1);
+        bits(quint32(symbol), symbol < 2 ? 1 : 8);
+    }
+    QByteArray bytes() const { return m_bytes; }
+
+private:
+    QByteArray m_bytes;
+    qint64 m_at = 0;
+};
+
+inline QByteArray vp8x(QSize canvas, quint32 flags)
+{
+    QByteArray data(1, char(flags));
+    data += QByteArray(3, '\0');
+    for (const int side : {canvas.width() - 1, canvas.height() - 1})
+        for (int i = 0; i < 3; ++i)
+            data += char(side >> (8 * i));
+    return riffChunk("VP8X", data);
+}
+
+// A lossy encoder's picture with an alpha plane of its own: a lossless stream of no transform,
+// whose five codes of one symbol each make every pixel transparent in no bits at all.
+inline QByteArray webpWithPlainAlpha(const QByteArray &lossy)
+{
+    const qsizetype vp8 = lossy.indexOf("VP8 ");
+    if (vp8 < 0)
+        return {};
+    const QSize size {int(uchar(lossy[vp8 + 14]) | (uchar(lossy[vp8 + 15]) & 0x3f) << 8),
+                      int(uchar(lossy[vp8 + 16]) | (uchar(lossy[vp8 + 17]) & 0x3f) << 8)};
+    LsbWriter w;
+    w.bits(0, 3); // no transform, no colour cache, no map of groups
+    for (int c = 0; c < 5; ++c)
+        w.oneSymbol(0);
+    return riffWebp(vp8x(size, 0x10) + riffChunk("ALPH", QByteArray(1, '\1') + w.bytes())
+                    + lossy.mid(vp8));
+}
+
+// A valid lossless picture of `size`, black and transparent, whose map of Huffman groups names
+// `groups` of them: each group's five codes take four bits, and the picture none. Metadata
+// makes the file `fileBytes` long where that is more.
+inline QByteArray losslessWebpOfGroups(QSize size, int groups, qsizetype fileBytes = 0)
+{
+    LsbWriter w;
+    w.bits(0x2f, 8);
+    w.bits(quint32(size.width() - 1), 14);
+    w.bits(quint32(size.height() - 1), 14);
+    w.bits(1, 1); // alpha
+    w.bits(0, 3);
+    w.bits(0, 1); // no transform
+    w.bits(0, 1); // no colour cache
+    w.bits(1, 1); // a map of groups, a pixel of it for 4 x 4 of the picture
+    w.bits(0, 3);
+    const int mapWidth = (size.width() + 3) / 4, mapHeight = (size.height() + 3) / 4;
+    // The map: group i at its i-th pixel (green its low byte, red its high), the last group
+    // again to its end. Green: literals 0-254 in 8 bits, 255 and the longest copy in 9.
+    w.bits(0, 1); // no colour cache
+    const auto lengths = [&](const std::vector<int> &codeLengths) {
+        // Code lengths through a code of 16 symbols of 4 bits each: 0-15 as themselves.
+        w.bits(0, 1);
+        w.bits(19 - 4, 4);
+        const int order[19] = {17, 18, 0, 1, 2, 3, 4, 5, 16, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+        for (const int symbol : order)
+            w.bits(symbol < 16 ? 4 : 0, 3);
+        w.bits(0, 1); // every symbol's length follows
+        for (const int length : codeLengths) { // 4-bit canonical codes: the lengths in order
+            int bits = 0;
+            for (int b = 0; b < 4; ++b)
+                bits |= (length >> b & 1) << (3 - b);
+            w.bits(quint32(bits), 4);
+        }
+    };
+    std::vector<int> green(256 + 24, 0);
+    std::fill(green.begin(), green.begin() + 255, 8);
+    green[255] = 9;
+    green[256 + 23] = 9;
+    lengths(green);
+    lengths(std::vector<int>(256, 8)); // red
+    w.oneSymbol(0); // blue
+    w.oneSymbol(0); // alpha
+    w.oneSymbol(1); // distance: the pixel before
+    const auto reversed = [](int code, int length) {
+        int bits = 0;
+        for (int b = 0; b < length; ++b)
+            bits |= (code >> b & 1) << (length - 1 - b);
+        return quint32(bits);
+    };
+    // Canonical codes: green 0-254 are themselves, 255 is 510 and the copy 511, in 9 bits; red
+    // 0-255 themselves.
+    const auto pixelOfGroup = [&](int group) {
+        const int green = group & 255;
+        w.bits(green < 255 ? reversed(green, 8) : reversed(510, 9), green < 255 ? 8 : 9);
+        w.bits(reversed(group >> 8, 8), 8);
+    };
+    const qint64 pixels = qint64(mapWidth) * mapHeight;
+    for (int i = 0; i < groups && i < pixels; ++i)
+        pixelOfGroup(i);
+    // The rest copies the pixel before, 3073 to 4096 at a time (the longest copy's code and
+    // 10 bits more); what is left then, one pixel at a time.
+    qint64 left = pixels - std::min<qint64>(groups, pixels);
+    for (; left >= 3073; left -= std::min<qint64>(left, 4096)) {
+        w.bits(reversed(511, 9), 9);
+        w.bits(quint32(std::min<qint64>(left, 4096) - 3073), 10);
+    }
+    for (; left > 0; --left)
+        pixelOfGroup(groups - 1);
+    for (int g = 0; g < groups; ++g) // each group: five codes of one symbol
+        for (int c = 0; c < 5; ++c)
+            w.oneSymbol(0);
+    const QByteArray image = riffChunk("VP8L", w.bytes());
+    if (fileBytes <= image.size() + 12)
+        return riffWebp(image);
+    const qsizetype padding = std::max<qsizetype>(0, fileBytes - image.size() - 12 - 18 - 8);
+    return riffWebp(vp8x(size, 0x04 | 0x10) + image + riffChunk("XMP ", QByteArray(padding, ' ')));
 }
 
 } // namespace testpictures
