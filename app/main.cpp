@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "client.h"
 #include "desktop.h"
 #include "qtservices.h"
 #include "sfondo.h"
@@ -39,6 +40,7 @@ int main(int argc, char *argv[])
     QtFileOpenDialog dialog;
     const QString here = QCoreApplication::applicationDirPath();
     QtMediaPlayer player({here, here + QStringLiteral("/../" PUZZLE_LIBDIR "/puzzle")});
+    setDecoderLocations({here, here + QStringLiteral("/../" PUZZLE_LIBEXECDIR "/puzzle")});
     ClockRandom random(static_cast<std::uint64_t>(ClockRandom::systemClock()));
     Sfondo sfondo(screen, messages, BoardServices {dialog, player, random});
     // "puzzle FILE", as a file manager's "Open with" starts it.

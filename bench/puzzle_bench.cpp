@@ -5,6 +5,7 @@
 //        | make-hostile FOLDER | attack FILE | moves [RUNS]
 // Figures only: nothing here passes or fails.
 
+#include "client.h"
 #include "hostile.h"
 #include "loader.h"
 #include "puzzleform.h"
@@ -19,6 +20,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <sys/resource.h>
 #include <map>
 #include <vector>
 
@@ -323,6 +325,7 @@ int main(int argc, char **argv)
     if (args.size() == 2 && args[0] == QLatin1String("make-hostile"))
         return makeHostile(args[1]);
 
+    setDecoderLocations({QStringLiteral(PUZZLE_DECODER_DIR)});
     BenchDialog dialog;
     SilentPlayer player;
     ClockRandom random(1);
@@ -345,9 +348,13 @@ int main(int argc, char **argv)
         form.mnu_carica_Click();
         const double ms = timer.nsecsElapsed() / 1e6;
         const QSize size = form.Image1->picture().size();
-        std::printf("outcome=%s ms=%.1f peak_extra_mb=%.1f size=%dx%d\n",
+        // The decoder's own peak: the largest of the finished children's.
+        rusage children {};
+        getrusage(RUSAGE_CHILDREN, &children);
+        std::printf("outcome=%s ms=%.1f peak_extra_mb=%.1f decoder_peak_mb=%.1f size=%dx%d\n",
                     form.Image1->picture() == before ? "refused" : "loaded", ms,
-                    (statusKb() - startRss) / 1024.0, size.width(), size.height());
+                    (statusKb() - startRss) / 1024.0, children.ru_maxrss / 1024.0, size.width(),
+                    size.height());
         return 0;
     }
     if (args.size() >= 2 && args[0] == QLatin1String("load")) {

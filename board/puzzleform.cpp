@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QShortcut>
 #include <cmath>
 #include <utility>
 #include <variant>
@@ -186,6 +187,9 @@ void PuzzleForm::createMenus()
 
 void PuzzleForm::connectEvents()
 {
+    setAcceptDrops(true);
+    auto *paste = new QShortcut(QKeySequence::Paste, this);
+    connect(paste, &QShortcut::activated, this, [this] { handle([this] { pastePicture(); }); });
     connect(Cmd_Scambia, &QPushButton::clicked, this,
             [this] { handle([this] { Cmd_Scambia_Click(); }); });
     connect(Cmd_Esci, &QPushButton::clicked, this,

@@ -4,6 +4,7 @@
 #include "boarddefinition.h"
 #include "controls.h"
 #include "int16.h"
+#include "loadwait.h"
 #include "pictureclip.h"
 #include "services.h"
 
@@ -12,6 +13,7 @@
 class KeyboardGrid;
 class QAction;
 class QMenu;
+class QMimeData;
 
 // What the board needs of the outside world.
 struct BoardServices
@@ -120,6 +122,9 @@ public:
     // A picture the player opened the game with: loaded as one chosen in the dialog would be;
     // a file that does not load leaves the board as it was, silently.
     void openPicture(const QString &fileName);
+    // The same for a picture pasted on the board (Ctrl+V): a file's name or a picture's bytes
+    // copied from a file manager, a browser or an image viewer.
+    void pastePicture();
     void mnu_Guidato_Click();
     void mnu_Libero_Click();
     void mnu_Scambio_Click();
@@ -132,6 +137,11 @@ public:
     void Image3_DragDrop(PictureBox *source);
     void Image3_Click();
 
+protected:
+    // A picture file dropped from a file manager, loaded once the drop is over.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
 private:
     void createControls();
     void create(QWidget *&player, const ControlSpec &entry, const QRectF &geometry);
@@ -142,15 +152,19 @@ private:
     void createMenus();
     void connectEvents();
     // Every event of the window, from either device, runs its handler and then tells a screen
-    // reader what each tile now shows.
+    // reader what each tile now shows; none runs while a picture loads (a screen reader's
+    // action, say), as under a modal dialog.
     template<typename Handler> void handle(Handler &&handler)
     {
+        if (LoadWait::holding())
+            return;
         guarded(handler);
         describeTiles();
     }
     void nameControls();
     void describeTiles();
     void loadPictureFile(const QString &fileName);
+    void usePicture(const Picture &picture);
     void BuildBoard();
     void MakePermutation();
     void DealTiles();

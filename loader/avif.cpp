@@ -58,7 +58,7 @@ QImage Avif::decode(Load &load) const
         if (!decoder)
             refuse();
         avifDecoder *d = decoder.get();
-        d->maxThreads = 1;
+        d->maxThreads = load.threads;
         d->imageSizeLimit = pass == 0 ? quint32(std::min<qint64>(load.limits.pixels, 0xFFFFFFFF))
                                       : quint32(qint64(coded.width()) * coded.height());
         d->imageDimensionLimit = 65535;

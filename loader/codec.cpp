@@ -95,7 +95,7 @@ uchar *RowScaler::rowFor(int y)
 void RowScaler::put(int y)
 {
     if (++m_done % 256 == 0 && m_working)
-        m_working();
+        m_working(m_done, m_full.height());
     if (m_factor == 1)
         return;
     if (y / m_factor != m_block) {
@@ -126,7 +126,7 @@ void RowScaler::putPixels(int y, int x, int step, int count, const uchar *pixels
     const qint64 before = m_pixels;
     m_pixels += count;
     if (before / 65536 != m_pixels / 65536 && m_working)
-        m_working();
+        m_working(m_pixels, qint64(m_full.width()) * m_full.height());
     if (m_factor == 1) {
         uchar *line = m_image.scanLine(y);
         for (int i = 0; i < count; ++i, x += step)

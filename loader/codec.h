@@ -20,6 +20,7 @@ struct Load
     QSize box;
     const PictureLimits &limits;
     const LoadProgress &working;
+    int threads = 1; // for the libraries that decode on several cores
 };
 
 class Codec

@@ -583,7 +583,7 @@ QImage Heif::decode(Load &load) const
         QByteArray avif = QByteArray(file).replace(8, 4, "avif");
         QBuffer buffer(&avif);
         buffer.open(QIODevice::ReadOnly);
-        Load again {buffer, load.box, load.limits, load.working};
+        Load again {buffer, load.box, load.limits, load.working, load.threads};
         return avifCodec().decode(again);
     }
     if (plan.work > load.limits.pixels)
@@ -594,7 +594,8 @@ QImage Heif::decode(Load &load) const
     std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
     if (!context)
         refuse();
-    heif_context_set_max_decoding_threads(context.get(), 0); // one core, one answer
+    // Tiles of a grid on several cores; none where there is one (libheif's 0).
+    heif_context_set_max_decoding_threads(context.get(), load.threads > 1 ? load.threads : 0);
     if (heif_context_read_from_memory_without_copy(context.get(), file.constData(),
                                                    std::size_t(file.size()), nullptr)
             .code

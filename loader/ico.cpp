@@ -87,7 +87,7 @@ public:
         if (data.startsWith("\x89PNG")) {
             QBuffer png(&data);
             png.open(QIODevice::ReadOnly);
-            Load inner {png, load.box, load.limits, load.working};
+            Load inner {png, load.box, load.limits, load.working, load.threads};
             return pngCodec().decode(inner);
         }
         if (!bitmapIsSound(directory, data))

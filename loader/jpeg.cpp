@@ -91,7 +91,7 @@ void onProgress(j_common_ptr info)
             fail(info);
     }
     if (*d.working)
-        (*d.working)();
+        (*d.working)(0, 0); // scans and markers: no rows yet
 }
 
 void initSource(j_decompress_ptr) { }

@@ -3,23 +3,12 @@
 
 #include "runtimeerror.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <QIODevice>
 
-Picture LoadPicture(const QString &path, QSize decodeBox, const PictureLimits &limits,
-                    const LoadProgress &working)
-{
-    const QFileInfo info(path);
-    if (!info.isFile() || !info.isReadable())
-        throw RuntimeError(QStringLiteral("File not found: %1").arg(path));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw RuntimeError(QStringLiteral("Permission denied: %1").arg(path));
-    return decodePicture(file, decodeBox, limits, working);
-}
+#include <algorithm>
 
 Picture decodePicture(QIODevice &device, QSize decodeBox, const PictureLimits &limits,
-                      const LoadProgress &working)
+                      const LoadProgress &working, int threads)
 {
     if (device.size() > limits.fileBytes)
         refuse();
@@ -30,7 +19,7 @@ Picture decodePicture(QIODevice &device, QSize decodeBox, const PictureLimits &l
                                &heifCodec(), &avifCodec(), &webpCodec()}) {
         if (!codec->recognises(head))
             continue;
-        Load load {device, decodeBox, limits, working};
+        Load load {device, decodeBox, limits, working, std::max(1, threads)};
         return codec->decode(load);
     }
     refuse();

@@ -44,18 +44,17 @@ struct PictureLimits
     int jpegCoefficientPasses = 6;
 };
 
-// Called now and then while a picture decodes, so that a caller can show that it works.
-using LoadProgress = std::function<void()>;
+// Called now and then while a picture decodes, with the rows (or pixels) decoded so far of
+// all there are; 0 of 0 where the decoder cannot say.
+using LoadProgress = std::function<void(qint64 done, qint64 total)>;
 
-// Loads a picture file: BMP, GIF, JPEG, ICO, PNG, HEIF, AVIF or WebP, whatever its name, by its
-// content. A file that is missing, unreadable, not one of those, truncated or beyond the limits
-// raises RuntimeError.
-Picture LoadPicture(const QString &path, QSize decodeBox = PictureDecodeBox,
-                    const PictureLimits &limits = {}, const LoadProgress &working = {});
-
-// The same from an open device (the file's content, a buffer).
+// Decodes a picture: BMP, GIF, JPEG, ICO, PNG, HEIF, AVIF or WebP, whatever its name, by its
+// content, from an open device (a file's content, a buffer). A picture that is not one of
+// those, truncated or beyond the limits raises RuntimeError. Up to `threads` threads decode
+// where a library can use them; the outcome is the same for any number.
 Picture decodePicture(QIODevice &device, QSize decodeBox = PictureDecodeBox,
-                      const PictureLimits &limits = {}, const LoadProgress &working = {});
+                      const PictureLimits &limits = {}, const LoadProgress &working = {},
+                      int threads = 1);
 
 // What the memory a picture is decoded into holds before the decoder writes it: by default
 // whatever it held. Tests decode twice with different fills to find pixels no file set.

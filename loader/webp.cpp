@@ -480,7 +480,7 @@ QImage firstFrame(Load &load, const QByteArray &alone, QSize canvas, int orienta
     if (!WebPAnimDecoderOptionsInit(&options))
         refuse();
     options.color_mode = NativeArgb;
-    options.use_threads = 0;
+    options.use_threads = load.threads > 1;
     std::unique_ptr<WebPAnimDecoder, AnimationFree> decoder(WebPAnimDecoderNew(&data, &options));
     uint8_t *pixels = nullptr;
     int timestamp = 0;
@@ -550,6 +550,7 @@ QImage Webp::decode(Load &load) const
         config.options.scaled_width = target.width();
         config.options.scaled_height = target.height();
     }
+    config.options.use_threads = load.threads > 1;
     config.output.colorspace = NativeArgb;
     config.output.is_external_memory = 1;
     config.output.u.RGBA.rgba = picture.bits();
@@ -560,7 +561,7 @@ QImage Webp::decode(Load &load) const
     if (status != VP8_STATUS_OK)
         refuse();
     if (load.working)
-        load.working();
+        load.working(full.height(), full.height());
     return upright(picture, orientation);
 }
 

@@ -3,6 +3,7 @@
 
 // Scripted stand-ins for the outside world, recording what the game asked of it.
 
+#include "client.h"
 #include "keyboardgrid.h"
 #include "puzzleform.h"
 #include "services.h"
@@ -12,6 +13,12 @@
 #include <QTest>
 #include <deque>
 #include <functional>
+
+// Every load the tests make goes through this build's decoder program.
+inline const bool decoderOfThisBuild = [] {
+    setDecoderLocations({QStringLiteral(PUZZLE_DECODER_DIR)});
+    return true;
+}();
 
 class FakeMessageBox : public MessageBoxService
 {

@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Loading a picture of the player's own: every format, and every way a file can be wrong.
 
+#include "confine.h"
 #include "fakes.h"
 #include "hostile.h"
 #include "loader.h"
+#include "loadwait.h"
+#include "protocol.h"
 #include "qtservices.h"
 
+#include <QClipboard>
 #include <QColorSpace>
 #include <QDir>
 #include <QFileDialog>
@@ -13,6 +17,7 @@
 #include <QImageReader>
 #include <QLibraryInfo>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -23,6 +28,14 @@
 #include <QTimer>
 #include <QTranslator>
 #include <QWindow>
+
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace testpictures;
 
@@ -484,7 +497,7 @@ private slots:
             RuntimeError, decodePicture(buffer, PictureDecodeBox, {.progressiveBytes = 1 << 20}));
         buffer.seek(0);
         int calls = 0;
-        const auto stall = [&] {
+        const auto stall = [&](qint64, qint64) {
             if (calls++ == 0)
                 QThread::msleep(1000);
         };
@@ -539,8 +552,21 @@ private slots:
         QFETCH(QString, reference);
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        const Decoded d = decodeTwice(file.readAll());
+        const QByteArray bytes = file.readAll();
+        const Decoded d = decodeTwice(bytes);
         QVERIFY2(d.alike, "two loads differ: pixels the file never set");
+        // The decoder process, confined and on every core it may use, answers the same.
+        Picture apart;
+        bool refusedApart = false;
+        try {
+            apart = LoadPictureData(bytes);
+        } catch (const RuntimeError &) {
+            refusedApart = true;
+        }
+        QCOMPARE(refusedApart, d.refused);
+        if (!d.refused)
+            QCOMPARE(apart.convertToFormat(QImage::Format_ARGB32),
+                     d.picture.convertToFormat(QImage::Format_ARGB32));
         if (expected == QLatin1String("questionable")
             || (d.refused && expected == QLatin1String("bad")))
             return;
@@ -641,6 +667,262 @@ private slots:
         b.form.mnu_carica->trigger();
         QVERIFY(Snapshot(b) == before);
         QCOMPARE(b.dialog.shown, 3);
+    }
+
+    // Every way a picture arrives takes the dialog's path: a file dropped from a file manager,
+    // a file's address or name pasted, a picture's bytes pasted from a browser. What is no
+    // picture changes nothing.
+    void aPictureDroppedOrPastedLoadsAsOneOpened_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QByteArray>("what"); // the file's content, or the bytes pasted
+        QTest::addColumn<QSize>("size"); // empty: nothing changes
+        const QByteArray jpeg = encoded(scene(120, 90), "JPG");
+        QTest::newRow("dropped file") << "drop" << jpeg << QSize(120, 90);
+        QTest::newRow("pasted file address") << "paste url" << jpeg << QSize(120, 90);
+        QTest::newRow("pasted file name") << "paste name" << jpeg << QSize(120, 90);
+        QTest::newRow("pasted png bytes")
+            << "paste bytes" << encoded(scene(64, 48), "PNG") << QSize(64, 48);
+        QTest::newRow("pasted webp bytes")
+            << "paste bytes" << madeBy("cwebp", {"-q", "80"}, scene(80, 60), ".webp")
+            << QSize(80, 60);
+        QTest::newRow("dropped text file") << "drop" << QByteArray("nessuna foto\n") << QSize();
+        QTest::newRow("pasted text bytes")
+            << "paste bytes" << QByteArray("nessuna foto") << QSize();
+    }
+    void aPictureDroppedOrPastedLoadsAsOneOpened()
+    {
+        QFETCH(QString, how);
+        QFETCH(QByteArray, what);
+        QFETCH(QSize, size);
+        const QString path = dir.filePath(QStringLiteral("arrived"));
+        QVERIFY(write(path, what));
+        Board b;
+        b.deal();
+        const Snapshot before(b);
+        int decoders = 0;
+        setDecoderConfinedHook([&](qint64) { ++decoders; });
+        auto *data = new QMimeData;
+        if (how == QLatin1String("paste url") || how == QLatin1String("drop"))
+            data->setUrls({QUrl::fromLocalFile(path)});
+        else if (how == QLatin1String("paste name"))
+            data->setText(path);
+        else
+            data->setData(what.startsWith("RIFF") ? "image/webp" : "image/png", what);
+        if (how == QLatin1String("drop")) {
+            const QPoint at = b.centre(b.form.Image1);
+            QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(&b.form, &enter);
+            QVERIFY(enter.isAccepted());
+            QDropEvent drop(at, Qt::CopyAction, data, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(&b.form, &drop);
+            delete data;
+        } else {
+            QGuiApplication::clipboard()->setMimeData(data);
+            QTest::keyClick(b.window(), Qt::Key_V, Qt::ControlModifier);
+        }
+        // A drop's load runs once the drop is over.
+        QTRY_COMPARE(decoders, 1);
+        setDecoderConfinedHook({});
+        if (size.isEmpty()) {
+            QVERIFY(Snapshot(b) == before);
+            return;
+        }
+        QCOMPARE(b.form.Image1->picture().size(), size);
+        QCOMPARE(b.form.PictureClip1.picture(), b.form.Image1->picture());
+        QVERIFY(!b.form.Frame1->isVisible());
+    }
+
+    // A decoder that dies mid-load, killed or crashing, is a file that did not load: the board
+    // as it was, no decoder left behind, and the next load works. The decoder cannot finish
+    // while the game is in the hook: its picture is more than a pipe holds.
+    void aDecoderThatDiesMidLoadChangesNothing_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("killed") << SIGKILL;
+        QTest::newRow("crashed") << SIGSEGV;
+    }
+    void aDecoderThatDiesMidLoadChangesNothing()
+    {
+        QFETCH(int, signal);
+        const QString path = dir.filePath(QStringLiteral("dies.jpg"));
+        QVERIFY(write(path, encoded(scene(600, 400), "JPG")));
+        Board b;
+        b.deal();
+        const Snapshot before(b);
+        qint64 decoder = 0;
+        setDecoderConfinedHook([&](qint64 pid) {
+            decoder = pid;
+            ::kill(pid_t(pid), signal);
+        });
+        b.dialog.answer = path;
+        b.form.mnu_carica->trigger();
+        setDecoderConfinedHook({});
+        QVERIFY(decoder > 0);
+        QVERIFY(Snapshot(b) == before);
+        QCOMPARE(::kill(pid_t(decoder), 0), -1); // reaped
+        b.form.mnu_carica->trigger();
+        QCOMPARE(b.form.Image1->picture().size(), QSize(600, 400));
+    }
+
+    // What a decoder says is checked before the game takes it: anything but a whole picture of
+    // the size asked is a file that did not load.
+    void aDecoderAnsweringAnythingButAPictureChangesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        const auto result = [](qint64 bytes, qint32 width, qint32 height, qint32 format) {
+            decoding::ResultHeader header {bytes, width, height, format};
+            return QByteArray(1, decoding::Result)
+                + QByteArray(reinterpret_cast<const char *>(&header), sizeof header);
+        };
+        const QByteArray whole
+            = result(40 * 30 * 4, 40, 30, QImage::Format_RGB32) + QByteArray(40 * 30 * 4, '\x7f');
+        QTest::newRow("nothing") << QByteArray();
+        QTest::newRow("a refusal") << QByteArray(1, decoding::Refused);
+        QTest::newRow("a word it never says") << QByteArray("Z");
+        QTest::newRow("a picture larger than asked")
+            << result(2000 * 30 * 4, 2000, 30, QImage::Format_RGB32)
+                + QByteArray(2000 * 30 * 4, '\x7f');
+        QTest::newRow("a picture in another format")
+            << result(40 * 30 * 2, 40, 30, QImage::Format_RGB16) + QByteArray(40 * 30 * 2, '\x7f');
+        QTest::newRow("a length that is not its rows")
+            << result(40 * 30, 40, 30, QImage::Format_RGB32) + QByteArray(40 * 30, '\x7f');
+        QTest::newRow("half a picture") << whole.left(whole.size() / 2);
+        QTest::newRow("a picture and more") << whole + QByteArray(1, decoding::Refused);
+    }
+    void aDecoderAnsweringAnythingButAPictureChangesNothing()
+    {
+        QFETCH(QByteArray, answer);
+        QTemporaryDir fake;
+        QVERIFY(write(fake.filePath(QStringLiteral("answer")), answer));
+        QFile program(fake.filePath(QStringLiteral("puzzle-decoder")));
+        QVERIFY(program.open(QIODevice::WriteOnly));
+        program.write("#!/bin/sh\nexec cat '" + QFile::encodeName(fake.filePath("answer")) + "'\n");
+        program.close();
+        program.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        const QString path = dir.filePath(QStringLiteral("any.jpg"));
+        QVERIFY(write(path, encoded(scene(40, 30), "JPG")));
+        Board b;
+        b.deal();
+        const Snapshot before(b);
+        setDecoderLocations({fake.path()});
+        b.dialog.answer = path;
+        b.form.mnu_carica->trigger();
+        setDecoderLocations({QStringLiteral(PUZZLE_DECODER_DIR)});
+        QVERIFY(Snapshot(b) == before);
+    }
+
+    // Escape in the progress window gives up the load at once: nothing changed, no decoder left.
+    void escapeDuringALoadGivesItUp()
+    {
+        const QString path = dir.filePath(QStringLiteral("long.jpg"));
+        QVERIFY(write(path, encoded(scene(600, 400), "JPG")));
+        Board b;
+        b.deal();
+        const Snapshot before(b);
+        LoadWait::showWindowAtOnce(true);
+        qint64 decoder = 0;
+        setDecoderConfinedHook([&](qint64 pid) {
+            decoder = pid;
+            QTest::keyClick(LoadWait::window(), Qt::Key_Escape);
+        });
+        b.dialog.answer = path;
+        b.form.mnu_carica->trigger();
+        setDecoderConfinedHook({});
+        LoadWait::showWindowAtOnce(false);
+        QVERIFY(decoder > 0);
+        QVERIFY(Snapshot(b) == before);
+        QCOMPARE(::kill(pid_t(decoder), 0), -1);
+    }
+
+    // The decoder as the kernel sees it while it works: no new privileges, a system-call filter,
+    // no core dump, a bound on its memory.
+    void theDecoderIsConfinedBeforeItReadsAByte()
+    {
+        const QString path = dir.filePath(QStringLiteral("seen.jpg"));
+        QVERIFY(write(path, encoded(scene(600, 400), "JPG")));
+        Board b;
+        QByteArray status, limits;
+        setDecoderConfinedHook([&](qint64 pid) {
+            QFile s(QStringLiteral("/proc/%1/status").arg(pid)),
+                l(QStringLiteral("/proc/%1/limits").arg(pid));
+            if (s.open(QIODevice::ReadOnly))
+                status = s.readAll();
+            if (l.open(QIODevice::ReadOnly))
+                limits = l.readAll();
+        });
+        b.dialog.answer = path;
+        b.form.mnu_carica->trigger();
+        setDecoderConfinedHook({});
+        QCOMPARE(b.form.Image1->picture().size(), QSize(600, 400));
+        QVERIFY2(status.contains("NoNewPrivs:\t1"), status.constData());
+        QVERIFY2(status.contains("Seccomp:\t2"), status.constData());
+        QVERIFY2(QRegularExpression(QStringLiteral("Max core file size +0 +0"))
+                     .match(QString::fromLatin1(limits))
+                     .hasMatch(),
+                 limits.constData());
+#ifndef PUZZLE_SANITIZE // the sanitizers' shadow memory takes terabytes of addresses
+        QVERIFY2(QRegularExpression(QStringLiteral("Max address space +[0-9]+ +[0-9]+ +bytes"))
+                     .match(QString::fromLatin1(limits))
+                     .hasMatch(),
+                 limits.constData());
+#endif
+    }
+
+    // And from inside: a child confined as the decoder is tries what a picture must never make
+    // the decoder do. The kernel ends it at the first try.
+    void aConfinedProcessOpensConnectsAndStartsNothing_data()
+    {
+        QTest::addColumn<int>("attempt");
+        QTest::newRow("open a file to write") << 0;
+        QTest::newRow("open a file to read") << 1;
+        QTest::newRow("connect to a socket") << 2;
+        QTest::newRow("start a program") << 3;
+        QTest::newRow("signal another process") << 4;
+    }
+    void aConfinedProcessOpensConnectsAndStartsNothing()
+    {
+        QFETCH(int, attempt);
+        const QByteArray made = QFile::encodeName(dir.filePath(QStringLiteral("made-by-child")));
+        QFile::remove(QString::fromLocal8Bit(made));
+        const pid_t parent = ::getpid();
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            ::close_range(3, ~0U, 0); // as the decoder starts: the test's own descriptors gone
+            if (!confine({}))
+                ::_exit(2);
+            switch (attempt) {
+            case 0:
+                ::open(made.constData(), O_WRONLY | O_CREAT, 0600);
+                break;
+            case 1:
+                ::open("/etc/hostname", O_RDONLY);
+                break;
+            case 2: {
+                const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+                sockaddr_un address {};
+                address.sun_family = AF_UNIX;
+                std::strcpy(address.sun_path, "/run/dbus/system_bus_socket");
+                ::connect(s, reinterpret_cast<sockaddr *>(&address), sizeof address);
+                break;
+            }
+            case 3: {
+                char *const argv[] = {const_cast<char *>("/bin/true"), nullptr};
+                ::execv("/bin/true", argv);
+                break;
+            }
+            case 4:
+                ::kill(parent, SIGCONT);
+                break;
+            }
+            ::_exit(0); // the attempt came back: a failure
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY2(WIFSIGNALED(status) && WTERMSIG(status) == SIGSYS,
+                 qPrintable(QStringLiteral("ended with status %1").arg(status)));
+        QVERIFY(!QFile::exists(QString::fromLocal8Bit(made)));
     }
 
     void aLargePhotoIsDecodedAtTheSizeTheBoardShows_data()

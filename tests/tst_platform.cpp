@@ -2,15 +2,17 @@
 // The control model the windows are written against: drag and drop, mouse events, layering,
 // twips placement, the picture grid, the random source and the error rule.
 
-#include "busycursor.h"
 #include "controls.h"
 #include "dragmanager.h"
+#include "loadwait.h"
 #include "pictureclip.h"
 #include "qtservices.h"
 #include "runtimeerror.h"
 #include "services.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -442,16 +444,51 @@ private slots:
         QVERIFY(window && window->handle());
     }
 
-    void longWorkShowsTheBusyPointerUntilItEnds()
+    // While the game waits for a picture: the busy pointer, then the progress window; no click
+    // reaches a control meanwhile; Escape gives up, and everything is as it was after.
+    void aLongWaitShowsThePointerThenItsWindowTakesNoInputAndEndsOnEscape()
     {
-        {
-            BusyCursor busy;
-            QThread::msleep(250);
-            busy.working();
-            QVERIFY(QGuiApplication::overrideCursor());
-            QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
-        }
-        QVERIFY(!QGuiApplication::overrideCursor());
+        int givenUp = 0;
+        LoadWait *wait = nullptr;
+        LoadWait waiting([&] {
+            ++givenUp;
+            wait->finish();
+        });
+        wait = &waiting;
+        bool pointer = false, clicked = false, keyed = false;
+        QTimer look;
+        // Conditions looked for as they come, whatever the machine's speed; ended by Escape, or
+        // after a minute.
+        QElapsedTimer limit;
+        limit.start();
+        connect(&look, &QTimer::timeout, this, [&] {
+            const QCursor *cursor = QGuiApplication::overrideCursor();
+            pointer = pointer || (cursor && cursor->shape() == Qt::WaitCursor);
+            if (pointer && !clicked) {
+                clicked = true;
+                w->click(w->p(1));
+            }
+            if (QDialog *window = LoadWait::window(); window && clicked && !keyed) {
+                keyed = true;
+                QCOMPARE(window->windowTitle(), QStringLiteral("Puzzle"));
+                QVERIFY(!QGuiApplication::overrideCursor()); // the window shows the work now
+                QTest::keyClick(window, Qt::Key_Escape);
+            }
+            if (limit.elapsed() > 60000)
+                waiting.finish();
+        });
+        look.start(20);
+        waiting.progress(3, 10);
+        waiting.run();
+        QVERIFY(pointer);
+        QVERIFY(keyed);
+        QCOMPARE(givenUp, 1);
+        QVERIFY(w->log.isEmpty());
+        QVERIFY(!LoadWait::window());
+        QVERIFY(!LoadWait::holding());
+        look.stop();
+        w->click(w->p(1));
+        QCOMPARE(w->log, QStringList({"p1 down", "p1 up", "p1 click"}));
     }
 
     void windowsSoundPathsMapToBundledSounds()

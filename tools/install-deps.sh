@@ -15,7 +15,7 @@ packages=(
     libwayland-dev libwayland-bin plasma-wayland-protocols
     libjpeg-turbo-progs clang libclang-rt-dev libx11-dev libxtst-dev
     desktop-file-utils appstream bc lintian debhelper
-    pkgconf libheif-dev libavif-dev libwebp-dev libheif-examples libavif-bin webp time
+    pkgconf libheif-dev libavif-dev libwebp-dev libheif-examples libavif-bin webp time libseccomp-dev
 )
 # From Debian 13 on libheif's codecs are plugins of their own: libde265 decodes HEIC (AV1 goes
 # through libavif), x265 encodes the tests' HEIC.

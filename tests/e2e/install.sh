@@ -17,6 +17,8 @@ done
 # lib, lib64 or a multiarch folder such as lib/x86_64-linux-gnu
 compgen -G "$prefix/lib*/puzzle/puzzle_sound.so" >/dev/null || compgen -G "$prefix/lib/*/puzzle/puzzle_sound.so" >/dev/null ||
     fail "not installed: the sound module"
+# The picture decoder, a program only the game runs, where Debian keeps such programs.
+[[ -x $prefix/libexec/puzzle/puzzle-decoder ]] || fail "not installed: the picture decoder"
 for size in 16 32 48 64 128 256; do
     icon=$prefix/share/icons/hicolor/${size}x${size}/apps/$appid.png
     [[ $(identify -format '%wx%h' "$icon") == "${size}x${size}" ]] || fail "icon $size is not ${size}x${size}"

@@ -213,6 +213,31 @@ menu() { # KEY INDEX [opens-dialog]: open a menu by its access key and choose th
 }
 no_window() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
 
+# "Immagine" > "Carica_da_File", and the path typed into the dialog, as a player does. On a busy
+# machine the first keys can arrive before the field takes them: then the dialog stays (or
+# warns), and the path is typed again.
+open_picture() { # PATH
+    local attempt windows
+    menu i 0 opens-dialog
+    DIALOG=$(wait_window '^Apri$')
+    for attempt in 1 2 3; do
+        sleep 0.5
+        windows=$(game_windows)
+        xdotool windowfocus --sync "$DIALOG"
+        xdotool key ctrl+a
+        # xdotool reads the text in the locale's encoding; a bare machine has none set.
+        LC_ALL=C.UTF-8 xdotool type --delay 10 "$1"
+        xdotool key Return
+        for _ in $(seq 30); do
+            no_window '^Apri$' && return 0
+            sleep 0.1
+        done
+        echo "typing attempt $attempt did not close the dialog" >&2
+        [[ $(game_windows) -gt $windows ]] && xdotool key Escape # a warning about the name
+    done
+    no_window '^Apri$' || fail "the dialog stayed open"
+}
+
 shot() { # FILE: the board window as the player sees it
     import -window "$BOARD" "$OUT/$1" || fail "no screenshot of the board"
 }

@@ -13,26 +13,7 @@ start_display 1024x768
 start_game
 PICTURE=(176 16 542 413)
 
-menu i 0 opens-dialog # Carica_da_File
-DIALOG=$(wait_window '^Apri$')
-# Type the path into the name field, as a player does. On a busy machine the first keys can
-# arrive before the field takes them: then the dialog stays (or warns), and we type again.
-for attempt in 1 2 3; do
-    sleep 0.5
-    windows=$(game_windows)
-    xdotool windowfocus --sync "$DIALOG"
-    xdotool key ctrl+a
-    # xdotool reads the text in the locale's encoding; a bare machine has none set.
-    LC_ALL=C.UTF-8 xdotool type --delay 10 "$picture"
-    xdotool key Return
-    for _ in $(seq 30); do
-        no_window '^Apri$' && break 2
-        sleep 0.1
-    done
-    echo "typing attempt $attempt did not close the dialog" >&2
-    [[ $(game_windows) -gt $windows ]] && xdotool key Escape # a warning about the name
-done
-no_window '^Apri$' || fail "the dialog stayed open"
+open_picture "$picture"
 loaded() {
     shot loaded.png
     crop loaded.png "${PICTURE[@]}"
