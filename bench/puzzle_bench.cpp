@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// In-process figures: how long the game's own work takes, and how much memory it needs.
-// Usage: puzzle_bench make-jpeg FILE WIDTH HEIGHT | make-photo FILE.jpg|FILE.png WIDTH HEIGHT
-//        | load FILE [RUNS] | board [RUNS]
-//        | make-hostile FOLDER | attack FILE | moves [RUNS]
-// Figures only: nothing here passes or fails.
+// In-process figures: how long the game's own work takes, and how much memory it needs; and the
+// pictures they are measured on. Run without arguments for the verbs. Figures only: nothing
+// here passes or fails.
 
 #include "client.h"
 #include "hostile.h"
@@ -20,8 +18,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
-#include <sys/resource.h>
 #include <map>
+#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -304,23 +302,46 @@ template<typename Work> std::vector<double> timed(int runs, Work work)
 
 } // namespace
 
+// Every verb, with what it does.
+constexpr const char *Usage = R"(usage: puzzle_bench VERB [ARGUMENTS]
+  make-jpeg FILE W H          writes a detailed picture of W x H as a baseline JPEG
+  make-photo FILE W H [16]    writes a photo-like picture: a baseline JPEG made row by row
+                              (FILE.jpg), or a PNG for the HEIF, AVIF and WebP encoders (16:
+                              16 bits a sample, for a 10-bit HEIC)
+  make-hostile FOLDER         writes the pictures made to hurt, and their legal neighbours
+  load FILE [RUNS]            loads FILE through the menu handler, then deals 6 X 5: the
+                              median time, the size decoded, the peak resident set
+  attack FILE                 one load through the menu handler: loaded or refused, its time,
+                              the game's peak resident set above the one before it, and the
+                              decoder process's peak
+  board [RUNS]                builds and deals each of the 13 grids: median times
+  moves [RUNS]                CPU from a move's mouse event to its repaint being scheduled,
+                              and which widgets the repaint touched
+)";
+
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Figures only: what Qt's platform says of windows it cannot raise is no figure.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
     QApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
+    if (args.isEmpty()) {
+        std::fputs(Usage, stderr);
+        return 2;
+    }
     if (args.size() == 4 && args[0] == QLatin1String("make-jpeg"))
         return makeJpeg(args[1], args[2].toInt(), args[3].toInt());
-    if (args.size() == 4 && args[0] == QLatin1String("make-photo")) {
-        // A camera's photo: a baseline JPEG made row by row, or a PNG for the other encoders.
+    if ((args.size() == 4 || args.size() == 5) && args[0] == QLatin1String("make-photo")) {
+        // A camera's photo: a baseline JPEG made row by row, or a PNG for the other encoders,
+        // of 16 bits a sample when asked (for a 10-bit HEIC).
         const int width = args[2].toInt(), height = args[3].toInt();
-        return testpictures::write(
-                   args[1],
-                   args[1].endsWith(QLatin1String(".jpg"))
-                       ? testpictures::photoJpeg(width, height)
-                       : testpictures::encoded(testpictures::photo(width, height), "PNG", 100))
-            ? 0
-            : 1;
+        if (args[1].endsWith(QLatin1String(".jpg")))
+            return testpictures::write(args[1], testpictures::photoJpeg(width, height)) ? 0 : 1;
+        QImage photo = testpictures::photo(width, height);
+        if (args.size() == 5 && args[4] == QLatin1String("16"))
+            photo.convertTo(QImage::Format_RGBX64);
+        return testpictures::write(args[1], testpictures::encoded(photo, "PNG", 100)) ? 0 : 1;
     }
     if (args.size() == 2 && args[0] == QLatin1String("make-hostile"))
         return makeHostile(args[1]);
@@ -472,7 +493,6 @@ int main(int argc, char **argv)
         }
         return 0;
     }
-    std::fprintf(stderr,
-                 "usage: puzzle_bench make-jpeg FILE W H | load FILE [RUNS] | board [RUNS]\n");
+    std::fputs(Usage, stderr);
     return 2;
 }
