@@ -93,6 +93,11 @@ bool addRules(scmp_filter_ctx filter, const Confinement &c)
     // flags no filter can read, and falls back to clone when told it is missing.
     ok = ok && allowIf(filter, SCMP_SYS(clone), masked(0, CLONE_THREAD, CLONE_THREAD));
     ok = ok && seccomp_rule_add(filter, SCMP_ACT_ERRNO(ENOSYS), SCMP_SYS(clone3), 0) == 0;
+    // Opening a file is refused, not fatal: the C library's allocator reads a kernel setting
+    // the first time it gives memory back from a thread's arena, at a moment no one chooses,
+    // and a load's outcome must not depend on when that is.
+    for (const int call : {SCMP_SYS(open), SCMP_SYS(openat), SCMP_SYS(openat2), SCMP_SYS(creat)})
+        ok = ok && seccomp_rule_add(filter, SCMP_ACT_ERRNO(EACCES), call, 0) == 0;
     // A thread may name itself.
     ok = ok && allowIf(filter, SCMP_SYS(prctl), equals(0, PR_SET_NAME));
     // Signals to itself only (an abort).

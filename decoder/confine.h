@@ -5,8 +5,8 @@
 
 // What a process that reads untrusted pictures may still do once it has confined itself: read
 // the descriptor it was given, write its answer, think with memory and threads of its own.
-// Nothing that opens a file, connects, starts a program or reaches another process; a call
-// outside these ends the process at once.
+// Nothing that opens a file (refused), connects, starts a program or reaches another process;
+// any call outside these ends the process at once.
 struct Confinement
 {
     int input = 0; // read and seek here, a standard descriptor

@@ -735,18 +735,26 @@ inline QByteArray overlayData(QSize canvas, const QList<QPoint> &layers)
     return data;
 }
 
-// rows x columns places, each the same 8-bit tile, on a canvas of the size the grid's data
-// states; its box states `stated`.
-inline QByteArray heifGrid(HeifItem tile, int rows, int columns, QSize canvas, QSize stated)
+// rows x columns places, the 8-bit tiles given one after another, again and again, on a canvas
+// of the size the grid's data states; its box states `stated`.
+inline QByteArray heifGrid(QList<HeifItem> tiles, int rows, int columns, QSize canvas, QSize stated)
 {
-    tile.hidden = true;
+    QList<quint32> places;
+    for (int i = 0; i < rows * columns; ++i)
+        places << tiles[i % tiles.size()].id;
     const HeifItem grid {1,
                          "grid",
                          gridData(rows, columns, canvas),
                          {ispe(quint32(stated.width()), quint32(stated.height())),
                           fullBox("pixi", 0, QByteArray("\3\10\10\10", 4))},
-                         {{"dimg", QList<quint32>(rows * columns, tile.id)}}};
-    return heifFile(1, {grid, tile});
+                         {{"dimg", places}}};
+    for (HeifItem &tile : tiles)
+        tile.hidden = true;
+    return heifFile(1, QList<HeifItem> {grid} + tiles);
+}
+inline QByteArray heifGrid(const HeifItem &tile, int rows, int columns, QSize canvas, QSize stated)
+{
+    return heifGrid(QList<HeifItem> {tile}, rows, columns, canvas, stated);
 }
 
 // The NAL units of an HEVC decoder configuration, each after its length in 4 bytes, as an item's

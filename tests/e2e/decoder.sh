@@ -1,25 +1,36 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Pictures decoded apart from the game: photos of 48 megapixels (HEIC, AVIF, a progressive JPEG
-# of full chroma) and a 200-megapixel JPEG, each chosen in the real dialog, while a screen
-# reader asks the game a question every 50 ms: each answer comes within 0.25 s, the progress
-# window shows for the loads that take more than a second, and each photo reaches the board.
-# Then Escape in the progress window during a 48-megapixel HEIC ends the load within 0.5 s: the
-# board as it was, no decoder left.
+# Pictures decoded apart from the game: photos of 48 megapixels (HEIC as phones write it, a grid
+# of tiles, and in one frame; AVIF; a progressive JPEG of full chroma) and a 200-megapixel JPEG,
+# each chosen in the real dialog, while a screen reader asks the game a question every 50 ms:
+# each answer comes within 0.25 s, the progress window shows for the loads that take more than
+# a second, and each photo reaches the board. Then Escape in the progress window during a
+# 48-megapixel HEIC ends the load within 0.5 s: the board as it was, no decoder left.
 # Usage: decoder.sh PUZZLE MAKEPHOTO
 MAKEPHOTO=${2:?usage: decoder.sh PUZZLE MAKEPHOTO}
 set -- "$1"
 source "$(dirname "$0")/lib.sh"
 
 # Each photo of another shape, so that each load changes the board.
-photos=("$E2E_TMP/foto.heic" "$E2E_TMP/foto.avif" "$E2E_TMP/progressiva.jpg" "$E2E_TMP/200mp.jpg")
-"$MAKEPHOTO" "$E2E_TMP/a.png" 8000 6000 2>/dev/null || fail "no photo made"
-heif-enc -q 85 -p preset=ultrafast "$E2E_TMP/a.png" -o "${photos[0]}" >/dev/null || fail "heif-enc failed"
+photos=("$E2E_TMP/griglia.heic" "$E2E_TMP/foto.avif" "$E2E_TMP/progressiva.jpg" "$E2E_TMP/200mp.jpg")
+"$MAKEPHOTO" "${photos[0]}" 8192 6144 grid 2>/dev/null || fail "no photo made"
 "$MAKEPHOTO" "$E2E_TMP/b.png" 6000 8000 2>/dev/null || fail "no photo made"
 avifenc -s 10 -j 2 "$E2E_TMP/b.png" "${photos[1]}" >/dev/null || fail "avifenc failed"
-rm "$E2E_TMP/a.png" "$E2E_TMP/b.png"
 "$MAKEPHOTO" "${photos[2]}" 8064 6048 progressive 2>/dev/null || fail "no photo made"
 "$MAKEPHOTO" "${photos[3]}" 16320 12240 2>/dev/null || fail "no photo made"
+# Some releases' HEVC decoder gives up on a frame this large (their own heif-convert too): then
+# the grid stands for the HEIC.
+"$MAKEPHOTO" "$E2E_TMP/a.png" 8000 6000 2>/dev/null || fail "no photo made"
+heif-enc -q 85 -p preset=ultrafast "$E2E_TMP/a.png" -o "$E2E_TMP/foto.heic" >/dev/null || fail "heif-enc failed"
+rm "$E2E_TMP/a.png" "$E2E_TMP/b.png"
+escaped=${photos[0]}
+if heif-convert "$E2E_TMP/foto.heic" "$E2E_TMP/check.png" >/dev/null 2>&1; then
+    photos+=("$E2E_TMP/foto.heic")
+    escaped=$E2E_TMP/foto.heic
+else
+    echo "note: this release's heif-convert cannot decode a 48-megapixel frame; the grid only"
+fi
+rm -f "$E2E_TMP/check.png"
 
 start_display 1024x768
 start_accessibility_bus
@@ -67,9 +78,10 @@ for photo in "${photos[@]}"; do
     cp "$OUT/loaded-$i-crop.png" "$OUT/previous.png"
     took=$(awk -v a="$started" -v b="$ended" 'BEGIN { printf "%.1f", b - a }')
     # A load that ends within a second shows no window; one over a second and a half, on any
-    # machine, has shown it (a look every 50 ms cannot miss half a second of it).
+    # machine, has shown it (a look every 50 ms cannot miss half a second of it). The clock here
+    # starts when the dialog is seen gone, up to a few tenths after the load began: hence 0.7.
     if below 1.5 "$took" && ((!shown)); then fail "$(basename "$photo"): $took s without the progress window"; fi
-    if below "$took" 0.9 && ((shown)); then fail "$(basename "$photo"): the progress window for $took s"; fi
+    if below "$took" 0.7 && ((shown)); then fail "$(basename "$photo"): the progress window for $took s"; fi
     echo "ok: $(basename "$photo") on the board after $took s, the progress window $( ((shown)) && echo shown || echo not shown)"
 done
 
@@ -82,7 +94,7 @@ echo "ok: $questions questions answered, the slowest in $slowest ms"
 # Escape while the 48-megapixel HEIC loads: given up at once, nothing changed, no decoder left.
 shot before-escape.png
 crop before-escape.png "${PICTURE[@]}" before-escape-crop.png
-open_picture "${photos[0]}"
+open_picture "$escaped"
 eventually "no progress window during a 48-megapixel load" progress_window
 xdotool windowfocus --sync "$PROGRESS"
 pressed=$(now)
