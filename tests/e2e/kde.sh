@@ -19,6 +19,9 @@ HELPER_PIDS+=("$(tail -n1 <<<"$out")")
 export DBUS_SESSION_BUS_ADDRESS=$(head -n1 <<<"$out")
 RUNTIME=$(mktemp -d)
 chmod 700 "$RUNTIME"
+# KWin 5 gives up without the X sockets' folder, which on a machine that never ran an X server
+# nobody has made yet: made as an X server makes it.
+[[ -d /tmp/.X11-unix ]] || { mkdir -p /tmp/.X11-unix && chmod 1777 /tmp/.X11-unix; }
 # Fake input from any client, as KWin allows its own tools.
 XDG_RUNTIME_DIR=$RUNTIME KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 "$E2E_TMP/kwin_wayland" --virtual --xwayland --width 1280 --height 1024 \
     -s puzzle-kde >"$OUT/$NAME-kwin.log" 2>&1 &
@@ -94,9 +97,18 @@ print(TAG + out);" || return 1
     [[ $RESULT != none ]] && read -r X Y W H FOCUSED MINIMIZED RESIZABLE MAXIMIZABLE FRONT <<<"$RESULT"
 }
 describe_screen() {
-    kwin 'print(TAG + windows().map(c => [c.caption, c.frameGeometry.x, c.frameGeometry.y,
-        activeWindow() === c, c.minimized, c.stackingOrder].join(" ")).join(", "))' &&
+    if kwin 'print(TAG + windows().map(c => [c.caption, c.frameGeometry.x, c.frameGeometry.y,
+        activeWindow() === c, c.minimized, c.stackingOrder].join(" ")).join(", "))'; then
         echo "KWin shows (caption x y active minimized stacking): $RESULT"
+        return
+    fi
+    local state="running, off the bus" code=0
+    if ! kill -0 "$KWIN_PID" 2>/dev/null; then
+        wait "$KWIN_PID" || code=$?
+        state="ended, code $code"
+    fi
+    echo "KWin does not answer ($state); its log ends:"
+    tail -n 20 "$OUT/$NAME-kwin.log"
 }
 act() { kwin "$FIND $1; print(TAG + 'done')"; } # JS with find(TITLE)
 board_in_front() { window Puzzle_3 && ((FOCUSED && FRONT && !MINIMIZED)); }
