@@ -96,6 +96,7 @@ shot before-escape.png
 crop before-escape.png "${PICTURE[@]}" before-escape-crop.png
 open_picture "$escaped"
 eventually "no progress window during a 48-megapixel load" progress_window
+import -window root "$OUT/progress.png" # for the eye: the progress window over the board
 xdotool windowfocus --sync "$PROGRESS"
 pressed=$(now)
 xdotool key Escape
