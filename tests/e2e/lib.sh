@@ -201,7 +201,7 @@ game_windows() { xdotool search --onlyvisible --pid "$GAME_PID" 2>/dev/null | wc
 more_windows_than() { [[ $(game_windows) -gt $1 ]]; }
 windows_back_to() { [[ $(game_windows) -le $1 ]]; }
 menu() { # KEY INDEX [opens-dialog]: open a menu by its access key and choose the item at INDEX
-    local before
+    local before i
     before=$(game_windows)
     xdotool windowfocus --sync "$BOARD"
     xdotool key "alt+$1"
