@@ -138,6 +138,17 @@ private:
     std::vector<std::pair<size_t, Clock::time_point>> m_reads;
 };
 
+// The names the game asks its player for, and its own sequence for every sound.
+const QString Notify = QStringLiteral("C:\\WINDOWS\\Media\\Windows XP - Notifica.wav");
+const QString Tada = QStringLiteral("C:\\WINDOWS\\Media\\tada.wav");
+void playAsTheGame(QtMediaPlayer &player, const QString &file)
+{
+    player.setCommand(QStringLiteral("close"));
+    player.setFileName(file);
+    player.setCommand(QStringLiteral("open"));
+    player.setCommand(QStringLiteral("play"));
+}
+
 struct Play
 {
     const char *name;
@@ -188,8 +199,6 @@ Series playSeries(const char *modules, const char *monitor, bool checkTiming)
 {
     const auto chime = waveSamples(QStringLiteral(":/media/notify.wav"));
     const auto fanfare = waveSamples(QStringLiteral(":/media/tada.wav"));
-    const QString notify = QStringLiteral("C:\\WINDOWS\\Media\\Windows XP - Notifica.wav");
-    const QString tada = QStringLiteral("C:\\WINDOWS\\Media\\tada.wav");
 
     Recorder recorder(monitor);
     if (!recorder.ok()) {
@@ -210,36 +219,32 @@ Series playSeries(const char *modules, const char *monitor, bool checkTiming)
     const int rounds = qEnvironmentVariableIntValue("SOUNDCHECK_ROUNDS") > 0
         ? qEnvironmentVariableIntValue("SOUNDCHECK_ROUNDS")
         : 20;
-    // The game's own sequence for every sound.
     // Timed from the start of the sequence, where the game's mouse release would be.
     const auto sound = [&](const QString &file, const char *name, const std::vector<qint16> &wave) {
         plays.push_back({name, &wave, msSince(origin, Clock::now())});
-        player.setCommand(QStringLiteral("close"));
-        player.setFileName(file);
-        player.setCommand(QStringLiteral("open"));
-        player.setCommand(QStringLiteral("play"));
+        playAsTheGame(player, file);
     };
     const auto gap = [&](const std::vector<qint16> &wave) {
         wait(static_cast<int>(wave.size() * 1000 / Rate + 120));
     };
     for (int i = 0; i < rounds; ++i) {
-        sound(notify, "chime", chime);
+        sound(Notify, "chime", chime);
         gap(chime);
     }
     for (int i = 0; i < rounds; ++i) {
-        sound(tada, "fanfare", fanfare);
+        sound(Tada, "fanfare", fanfare);
         gap(fanfare);
     }
     for (int i = 0; i < rounds; ++i) {
         const bool even = i % 2 == 0;
-        sound(even ? notify : tada, even ? "chime" : "fanfare", even ? chime : fanfare);
+        sound(even ? Notify : Tada, even ? "chime" : "fanfare", even ? chime : fanfare);
         gap(even ? chime : fanfare);
     }
     // The fanfare cuts a chime that is still playing.
-    sound(notify, "chime (to be cut)", chime);
+    sound(Notify, "chime (to be cut)", chime);
     wait(120);
     const size_t cutPlay = plays.size();
-    sound(tada, "fanfare (cutting)", fanfare);
+    sound(Tada, "fanfare (cutting)", fanfare);
     gap(fanfare);
     wait(200);
 
@@ -312,12 +317,7 @@ int main(int argc, char *argv[])
         // may be printed, nothing may hang.
         QtMediaPlayer player({QString::fromLocal8Bit(argv[1])});
         for (int i = 0; i < 40; ++i) {
-            player.setCommand(QStringLiteral("close"));
-            player.setFileName(
-                i % 2 ? QStringLiteral("C:\\WINDOWS\\Media\\tada.wav")
-                      : QStringLiteral("C:\\WINDOWS\\Media\\Windows XP - Notifica.wav"));
-            player.setCommand(QStringLiteral("open"));
-            player.setCommand(QStringLiteral("play"));
+            playAsTheGame(player, i % 2 ? Tada : Notify);
             wait(100);
         }
         leaveProcess(0);
@@ -325,12 +325,7 @@ int main(int argc, char *argv[])
     if (std::strcmp(argv[2], "--hold") == 0 && argc > 3) {
         // One sound, then the game idles on until the test is done with it.
         QtMediaPlayer player({QString::fromLocal8Bit(argv[1])});
-        player.setCommand(QStringLiteral("close"));
-        player.setFileName(std::strcmp(argv[3], "fanfare") == 0
-                               ? QStringLiteral("C:\\WINDOWS\\Media\\tada.wav")
-                               : QStringLiteral("C:\\WINDOWS\\Media\\Windows XP - Notifica.wav"));
-        player.setCommand(QStringLiteral("open"));
-        player.setCommand(QStringLiteral("play"));
+        playAsTheGame(player, std::strcmp(argv[3], "fanfare") == 0 ? Tada : Notify);
         std::printf("played\n");
         std::fflush(stdout);
         for (;;)
